@@ -1,0 +1,29 @@
+#pragma once
+// Port map: how a port name ("COM1".."COM255", or a device path) names a device.
+//
+//   name beginning with "/"      the device path as it stands
+//   COMn with ZEMTA_COM_DIR set  $ZEMTA_COM_DIR/COMn only (tests and the demo decide
+//                                exactly which ports exist)
+//   COM1  .. COM32               /dev/ttyS0   .. /dev/ttyS31
+//   COM33 .. COM64               /dev/ttyUSB0 .. /dev/ttyUSB31
+//   COM65 .. COM96               /dev/ttyACM0 .. /dev/ttyACM31
+//   anything else                no device
+
+#include <QString>
+
+#include <string>
+
+namespace portmap {
+
+inline constexpr int kMaxComNumber = 255;
+
+// The number n of a name "COMn" (1..255, case-sensitive "COM", no leading zeros), or 0.
+int comNumber(const QString& port);
+
+// Device path for a port name; empty when the name denotes no device.
+std::string devicePath(const QString& port);
+
+// The built-in device of COMn, ignoring ZEMTA_COM_DIR; empty when none.
+std::string builtinDevicePath(int comNumber);
+
+} // namespace portmap
