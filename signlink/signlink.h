@@ -9,8 +9,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
+#include <utility>
 
 namespace signlink {
 
@@ -30,15 +32,15 @@ QString signText(const QByteArray& bytes);
 
 // Parameters of one polled exchange.
 struct PolledExchange {
-    QByteArray* target = nullptr; // buffer that receives the preset and the reply
-    QByteArray preset;            // stored before polling; stays on failure
-    int maxPolls = 0;             // N
-    bool logBeforePause = false;  // discovery: count line first, then the pause
-    int threshold = 0;            // T: stop polling when this many bytes wait
+    QByteArray* target = nullptr;       // buffer that receives the preset and the reply
+    QByteArray preset;                  // stored before polling; stays on failure
+    int maxPolls = 0;                   // N
+    bool logBeforePause = false;        // discovery: count line first, then the pause
+    int threshold = 0;                  // T: stop polling when this many bytes wait
     bool failWhenPollsExhausted = true; // else: failed when a fresh count is below T
-    QStringList failureLines;     // appended, in order, on failure
-    int readLength = 0;           // L
-    bool printSearchDelay = false; // attempts line shows the search delay
+    QStringList failureLines;           // appended, in order, on failure
+    int readLength = 0;                 // L
+    bool printSearchDelay = false;      // attempts line shows the search delay
 };
 
 // Lines and texts of the link's log.
@@ -49,6 +51,7 @@ inline const QString kReadError = QStringLiteral("Ошибка чтения!!! "
 inline const QString kTooFew = QStringLiteral("Мало принял данных ");
 inline const QString kBigError = QStringLiteral("-----BigError Loop------ ");
 inline const QString kReceived = QStringLiteral("Принял:");
+inline const QString kSent = QStringLiteral("Отправлено:");
 
 // One link to the sign over the window's serial port component.
 class SignLink {
@@ -81,16 +84,18 @@ public:
     // Single-wait exchange: clear both queues, send the command, pause pauseMs, and
     // when more than `threshold` bytes wait take readLength bytes into the reply
     // buffer. Returns the bytes this exchange read (empty when it read nothing; the
-    // reply buffer then keeps what it held).
-    QByteArray singleWait(const QByteArray& command, int pauseMs, int threshold, int readLength);
+    // reply buffer then keeps what it held). afterSend, when given, runs right after
+    // the send and before the pause (the effect command logs what it sent there).
+    QByteArray singleWait(const QByteArray& command, int pauseMs, int threshold, int readLength,
+                          const std::function<void()>& afterSend = {});
 
     // Polled exchange; the caller has cleared the queues and sent its command.
     // Returns true when it read a reply into the target buffer.
     bool polled(const PolledExchange& exchange);
 
     // The three instances of the polled exchange.
-    bool pollWriteAck();      // acknowledgement buffer, 14 spaces, 8 polls, T 3, L 5
-    bool pollPanelRead();     // reply buffer, 16 spaces, 3 polls, T 14, L 14
+    bool pollWriteAck();       // acknowledgement buffer, 14 spaces, 8 polls, T 3, L 5
+    bool pollPanelRead();      // reply buffer, 16 spaces, 3 polls, T 14, L 14
     bool pollDiscoveryProbe(); // reply buffer, 11 "=", 4 polls (log first), T 12, L 10
 
 private:
