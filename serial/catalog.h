@@ -12,5 +12,7 @@ inline constexpr const char* kDefaultDomain = "default";
 
 // Looks msgid up in the given domain; returns it unchanged when no catalog holds it.
 std::string lookup(const char* domain, const char* msgid);
-inline std::string cport(const char* msgid) { return lookup(kCportDomain, msgid); }
+inline std::string cport(const char* msgid) {
+    return lookup(kCportDomain, msgid);
+}
 } // namespace catalog

@@ -15,17 +15,18 @@ constexpr std::uint32_t kEventMask[] = {
     0x0020, // evRLSD     EV_RLSD
     0x0400, // evRx80Full EV_RX80FULL
 };
-constexpr std::uint32_t kBaudValue[] = {0,     110,   300,   600,    1200,   2400,   4800,  9600,
+constexpr std::uint32_t kBaudValue[] = {0,     110,   300,   600,   1200,  2400,   4800,   9600,
                                         14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
 
-template <typename E>
-std::string textOf(const std::vector<std::string>& table, E v) {
+template <typename E> std::string textOf(const std::vector<std::string>& table, E v) {
     const auto i = static_cast<std::size_t>(v);
     return i < table.size() ? table[i] : std::string();
 }
 } // namespace
 
-std::uint32_t EventMaskBit(TComEvent e) { return kEventMask[e]; }
+std::uint32_t EventMaskBit(TComEvent e) {
+    return kEventMask[e];
+}
 
 std::uint32_t EventsToMask(TComEvents events) {
     std::uint32_t mask = 0;
@@ -78,13 +79,27 @@ const std::vector<std::string>& FlowControlTexts() {
     return t;
 }
 
-std::string BaudRateToStr(TBaudRate v) { return textOf(BaudRateTexts(), v); }
-std::string DataBitsToStr(TDataBits v) { return textOf(DataBitsTexts(), v); }
-std::string StopBitsToStr(TStopBits v) { return textOf(StopBitsTexts(), v); }
-std::string ParityToStr(TParityBits v) { return textOf(ParityTexts(), v); }
-std::string DTRToStr(TDTRFlowControl v) { return textOf(DTRTexts(), v); }
-std::string RTSToStr(TRTSFlowControl v) { return textOf(RTSTexts(), v); }
-std::string FlowControlToStr(TFlowControl v) { return textOf(FlowControlTexts(), v); }
+std::string BaudRateToStr(TBaudRate v) {
+    return textOf(BaudRateTexts(), v);
+}
+std::string DataBitsToStr(TDataBits v) {
+    return textOf(DataBitsTexts(), v);
+}
+std::string StopBitsToStr(TStopBits v) {
+    return textOf(StopBitsTexts(), v);
+}
+std::string ParityToStr(TParityBits v) {
+    return textOf(ParityTexts(), v);
+}
+std::string DTRToStr(TDTRFlowControl v) {
+    return textOf(DTRTexts(), v);
+}
+std::string RTSToStr(TRTSFlowControl v) {
+    return textOf(RTSTexts(), v);
+}
+std::string FlowControlToStr(TFlowControl v) {
+    return textOf(FlowControlTexts(), v);
+}
 
 int FindTextIndex(const std::vector<std::string>& table, const std::string& text) {
     for (std::size_t i = 0; i < table.size(); ++i)

@@ -7,8 +7,22 @@
 #include <vector>
 
 enum TBaudRate {
-    brCustom, br110, br300, br600, br1200, br2400, br4800, br9600, br14400,
-    br19200, br38400, br56000, br57600, br115200, br128000, br256000
+    brCustom,
+    br110,
+    br300,
+    br600,
+    br1200,
+    br2400,
+    br4800,
+    br9600,
+    br14400,
+    br19200,
+    br38400,
+    br56000,
+    br57600,
+    br115200,
+    br128000,
+    br256000
 };
 enum TDataBits { dbFive, dbSix, dbSeven, dbEight };
 enum TStopBits { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };
@@ -20,10 +34,21 @@ enum TSyncMethod { smThreadSync, smWindowSync, smNone };
 
 // Line events the watcher can report; bit i of TComEvents stands for the event of value i.
 enum TComEvent {
-    evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evCTS, evDSR, evError, evRLSD, evRx80Full
+    evRxChar,
+    evTxEmpty,
+    evRxFlag,
+    evRing,
+    evBreak,
+    evCTS,
+    evDSR,
+    evError,
+    evRLSD,
+    evRx80Full
 };
 using TComEvents = std::uint16_t;
-constexpr TComEvents comEvent(TComEvent e) { return TComEvents(1u << e); }
+constexpr TComEvents comEvent(TComEvent e) {
+    return TComEvents(1u << e);
+}
 constexpr TComEvents AllComEvents = 0x03FF;
 
 // Device event mask bit of each event (the classic serial event mask values).

@@ -2,7 +2,6 @@
 
 #include "catalog.h"
 
-
 namespace {
 const char* const kTexts[] = {
     "",

@@ -1,0 +1,98 @@
+#include "linesettings_linux.h"
+
+#include <asm/termbits.h>
+#include <cerrno>
+#include <sys/ioctl.h>
+
+namespace linuxline {
+namespace {
+int get(int fd, termios2& t) {
+    return ioctl(fd, TCGETS2, &t) == 0 ? 0 : errno;
+}
+int set(int fd, const termios2& t) {
+    return ioctl(fd, TCSETS2, &t) == 0 ? 0 : errno;
+}
+
+void raw(termios2& t) {
+    t.c_iflag &= ~tcflag_t(BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY |
+                           INPCK | IUCLC | IMAXBEL);
+    // Breaks and bytes with framing or parity errors are ignored instead of being
+    // delivered as NUL bytes.
+    t.c_iflag |= IGNBRK | IGNPAR;
+    t.c_oflag &= ~tcflag_t(OPOST);
+    t.c_lflag &= ~tcflag_t(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    t.c_cflag |= CREAD | CLOCAL;
+    t.c_cflag &= ~tcflag_t(HUPCL);
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+}
+} // namespace
+
+int makeRaw(int fd) {
+    termios2 t{};
+    if (int e = get(fd, t))
+        return e;
+    raw(t);
+    return set(fd, t);
+}
+
+int apply(int fd, const LineSettings& s) {
+    termios2 t{};
+    if (int e = get(fd, t))
+        return e;
+    raw(t);
+
+    t.c_cflag &= ~tcflag_t(CBAUD | (CBAUD << IBSHIFT));
+    t.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
+    t.c_ispeed = t.c_ospeed = s.baudRate;
+
+    t.c_cflag &= ~tcflag_t(CSIZE);
+    static constexpr tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
+    t.c_cflag |= sizes[(s.dataBits < 5 || s.dataBits > 8) ? 3 : s.dataBits - 5];
+
+    // One and a half stop bits exist only with five data bits, where the UART gives
+    // them for the "two stop bits" setting.
+    if (s.stopBits == sbOneStopBit)
+        t.c_cflag &= ~tcflag_t(CSTOPB);
+    else
+        t.c_cflag |= CSTOPB;
+
+    t.c_cflag &= ~tcflag_t(PARENB | PARODD | CMSPAR);
+    switch (s.parity) {
+    case prNone:
+        break;
+    case prOdd:
+        t.c_cflag |= PARENB | PARODD;
+        break;
+    case prEven:
+        t.c_cflag |= PARENB;
+        break;
+    case prMark:
+        t.c_cflag |= PARENB | CMSPAR | PARODD;
+        break;
+    case prSpace:
+        t.c_cflag |= PARENB | CMSPAR;
+        break;
+    }
+    if (s.parityCheck) {
+        t.c_iflag |= INPCK;
+        // Without replacement bytes with parity errors are dropped; with it the
+        // line discipline delivers them as NUL bytes.
+        if (s.parityReplace)
+            t.c_iflag &= ~tcflag_t(IGNPAR);
+    }
+
+    // The kernel couples RTS handshake and CTS output flow in one flag.
+    if (s.outCTSFlow || s.rts == rtsHandshake)
+        t.c_cflag |= CRTSCTS;
+    else
+        t.c_cflag &= ~tcflag_t(CRTSCTS);
+    if (s.xonXoffOut)
+        t.c_iflag |= IXON;
+    if (s.xonXoffIn)
+        t.c_iflag |= IXOFF;
+    t.c_cc[VSTART] = cc_t(s.xonChar);
+    t.c_cc[VSTOP] = cc_t(s.xoffChar);
+    return set(fd, t);
+}
+} // namespace linuxline
