@@ -1,0 +1,228 @@
+// SaveSettings: the registry-export file it writes, the keys it keeps, and the
+// failures that leave the old store as it was.
+
+#include "settingsstore.h"
+#include "tcustomcomport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kLocation = QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\ZEMTA");
+
+// The store of the port this system runs: COM3 at 19200 8N1 without flow control.
+const QByteArray kStoredSystemPort = "Windows Registry Editor Version 5.00\n"
+                                     "\n"
+                                     "[HKEY_LOCAL_MACHINE\\Software\\ZEMTA\\ComPort]\n"
+                                     "\"Port\"=\"COM3\"\n"
+                                     "\"BaudRate\"=\"19200\"\n"
+                                     "\"StopBits\"=\"1\"\n"
+                                     "\"DataBits\"=\"8\"\n"
+                                     "\"Parity\"=\"None\"\n"
+                                     "\"FlowControl\"=\"None\"\n"
+                                     "\n";
+
+// A component named as the window names it, and XDG_CONFIG_HOME in a temporary directory.
+class Store : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(home_.isValid());
+        if (const char* old = std::getenv("XDG_CONFIG_HOME"))
+            previous_ = old;
+        ::setenv("XDG_CONFIG_HOME", QFile::encodeName(home_.path()).constData(), 1);
+        port_.setObjectName("ComPort");
+        port_.SetPort("COM3");
+        port_.SetBaudRate(br19200);
+    }
+    void TearDown() override {
+        if (previous_)
+            ::setenv("XDG_CONFIG_HOME", previous_->c_str(), 1);
+        else
+            ::unsetenv("XDG_CONFIG_HOME");
+    }
+
+    QString storeDir() const { return home_.filePath("zemta"); }
+    QString storePath() const { return storeDir() + "/registry.reg"; }
+    QByteArray stored() const {
+        QFile f(storePath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no store>");
+    }
+    void writeStore(const QByteArray& content) {
+        ASSERT_TRUE(QDir().mkpath(storeDir()));
+        QFile f(storePath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(content);
+    }
+    // The third line: the header of the first key.
+    QByteArray firstKey() const { return stored().split('\n').value(2); }
+    void expectStoreFailure() {
+        try {
+            port_.SaveSettings(stRegistry, kLocation);
+            ADD_FAILURE() << "no exception";
+        } catch (const EComPort& e) {
+            EXPECT_EQ(e.ErrorCode(), 16);
+            EXPECT_EQ(e.SystemCode(), -1);
+            EXPECT_STREQ(e.what(), "Failed to store settings");
+        }
+    }
+
+    QTemporaryDir home_;
+    std::optional<std::string> previous_;
+    TCustomComPort port_;
+};
+
+} // namespace
+
+TEST_F(Store, WritesTheSixValuesUnderLocationAndComponentName) {
+    EXPECT_EQ(settingsstore::registryFilePath(), storePath());
+    port_.SaveSettings(stRegistry, kLocation);
+    EXPECT_EQ(stored(), kStoredSystemPort);
+}
+
+TEST_F(Store, NamesTheKeyByRootSubkeyAndComponentName) {
+    struct Row {
+        const char* location;
+        const char* key;
+    };
+    const Row rows[] = {
+        // the root is compared without regard to case
+        {"hkey_local_machine\\Software\\ZEMTA", "[HKEY_LOCAL_MACHINE\\Software\\ZEMTA\\ComPort]"},
+        // a trailing backslash is not doubled
+        {"HKEY_CURRENT_USER\\Software\\ZEMTA\\", "[HKEY_CURRENT_USER\\Software\\ZEMTA\\ComPort]"},
+        // any other root means the current user
+        {"HKEY_CLASSES_ROOT\\Software", "[HKEY_CURRENT_USER\\Software\\ComPort]"},
+    };
+    for (const Row& r : rows) {
+        QFile::remove(storePath());
+        port_.SaveSettings(stRegistry, r.location);
+        EXPECT_EQ(firstKey(), r.key) << r.location;
+    }
+}
+
+TEST_F(Store, ValuesUseTheTextTablesAndEscapeBackslashAndQuote) {
+    port_.SetPort("C:\\a\"b");
+    port_.SetBaudRate(brCustom);
+    port_.SetDataBits(dbFive);
+    port_.SetStopBits(sbOne5StopBits);
+    port_.Parity().SetBits(prMark);
+    port_.FlowControl().SetControlRTS(rtsHandshake); // RTS/CTS handshake: "Hardware"
+    port_.FlowControl().SetOutCTSFlow(true);
+    port_.SaveSettings(stRegistry, kLocation);
+    EXPECT_EQ(stored(), "Windows Registry Editor Version 5.00\n"
+                        "\n"
+                        "[HKEY_LOCAL_MACHINE\\Software\\ZEMTA\\ComPort]\n"
+                        "\"Port\"=\"C:\\\\a\\\"b\"\n"
+                        "\"BaudRate\"=\"Custom\"\n"
+                        "\"StopBits\"=\"1.5\"\n"
+                        "\"DataBits\"=\"5\"\n"
+                        "\"Parity\"=\"Mark\"\n"
+                        "\"FlowControl\"=\"Hardware\"\n"
+                        "\n");
+
+    port_.FlowControl().SetXonXoffIn(true); // no summary fits any more
+    port_.SaveSettings(stRegistry, kLocation);
+    EXPECT_TRUE(stored().contains("\"FlowControl\"=\"Custom\"\n"));
+}
+
+TEST_F(Store, RewritesItsKeyWholeInPlaceAndKeepsEveryOtherKey) {
+    const QByteArray before = "[HKEY_CURRENT_USER\\Software\\Other]\n"
+                              "\"Name\"=\"a \\\\ b\"\n"
+                              "\"Data\"=hex:01,02,\\\n"
+                              "  03\n";
+    const QByteArray after = "[HKEY_LOCAL_MACHINE\\Software\\ZEMTA\\Printer]\n"
+                             "@=\"default\"\n";
+    writeStore("Windows Registry Editor Version 5.00\n\n" + before +
+               "\n"
+               // the same key in other letter case, with an extra value and an old port
+               "[hkey_local_machine\\software\\zemta\\comport]\n"
+               "\"Port\"=\"COM1\"\n"
+               "\"Extra\"=\"stale\"\n"
+               "\n" +
+               after + "\n");
+
+    port_.SaveSettings(stRegistry, kLocation);
+    const QByteArray expected = "Windows Registry Editor Version 5.00\n\n" + before + "\n" +
+                                "[hkey_local_machine\\software\\zemta\\comport]\n" +
+                                kStoredSystemPort.mid(kStoredSystemPort.indexOf('\"')) + after +
+                                "\n";
+    EXPECT_EQ(stored(), expected);
+
+    port_.SaveSettings(stRegistry, kLocation); // storing again changes nothing
+    EXPECT_EQ(stored(), expected);
+}
+
+TEST_F(Store, LocationWithoutKeyOrIniKindFailsWithoutWritingAnything) {
+    for (const char* location : {"HKEY_LOCAL_MACHINE", "", "HKEY_CURRENT_USER\\a\\\\b"}) {
+        try {
+            port_.SaveSettings(stRegistry, location);
+            ADD_FAILURE() << "no exception for " << location;
+        } catch (const EComPort& e) {
+            EXPECT_EQ(e.ErrorCode(), 16) << location;
+        }
+    }
+    EXPECT_THROW(port_.SaveSettings(stIniFile, home_.filePath("ports.ini")), EComPort);
+    EXPECT_FALSE(QFile::exists(storePath()));
+}
+
+TEST_F(Store, FileThatIsNoRegistryExportIsLeftAlone) {
+    const QByteArray notAStore = "[section]\nkey=value\n";
+    writeStore(notAStore);
+    expectStoreFailure();
+    EXPECT_EQ(stored(), notAStore);
+}
+
+TEST_F(Store, WriteFailingHalfwayLeavesTheOldStoreIntact) {
+    port_.SaveSettings(stRegistry, kLocation);
+    port_.SetPort("COM12");
+
+    // Let files grow to only 64 bytes, as a full disk would: the write of the new
+    // store fails partway (EFBIG instead of the SIGXFSZ signal).
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 64;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::optional<int> code;
+    try {
+        port_.SaveSettings(stRegistry, kLocation);
+    } catch (const EComPort& e) {
+        code = e.ErrorCode();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(code, 16);
+    EXPECT_EQ(stored(), kStoredSystemPort);
+    EXPECT_EQ(QDir(storeDir()).entryList(QDir::Files | QDir::Hidden), QStringList{"registry.reg"})
+        << "a temporary file was left behind";
+}
+
+TEST_F(Store, ReadOnlyDirectoryFailsAndKeepsTheOldStore) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root may write into a read-only directory";
+    port_.SaveSettings(stRegistry, kLocation);
+    port_.SetPort("COM12");
+    ASSERT_TRUE(QFile::setPermissions(storeDir(), QFile::ReadOwner | QFile::ExeOwner));
+    expectStoreFailure();
+    QFile::setPermissions(storeDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(stored(), kStoredSystemPort);
+}
+
+TEST_F(Store, ConfigDirectoryThatCannotBeCreatedFails) {
+    QFile blocker(home_.filePath("zemta")); // a file where the directory belongs
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    expectStoreFailure();
+}
