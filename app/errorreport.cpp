@@ -1,1 +1,80 @@
-// placeholder: being written
+#include "errorreport.h"
+
+#include "appinfo.h"
+#include "catalog.h"
+#include "ecomport.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <exception>
+
+namespace errorreport {
+
+namespace {
+
+// A message the program could not describe (a failure that carries no text).
+const QString kUnknownFailure = QStringLiteral("Неизвестная ошибка");
+
+void showMessageBox(MessageKind kind, const QString& text) {
+    QMessageBox box(kind == MessageKind::Error ? QMessageBox::Critical : QMessageBox::NoIcon,
+                    appinfo::kApplicationTitle, text, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    // The button's caption is the toolkit's own text; an installed catalog of the
+    // "default" domain may translate it, otherwise Qt's text stays.
+    const std::string ok = catalog::lookup(catalog::kDefaultDomain, "OK");
+    if (ok != "OK")
+        box.button(QMessageBox::Ok)->setText(QString::fromStdString(ok));
+    box.exec();
+}
+
+MessagePresenter& presenter() {
+    static MessagePresenter current = showMessageBox;
+    return current;
+}
+
+} // namespace
+
+void setMessagePresenter(MessagePresenter p) {
+    presenter() = p ? std::move(p) : MessagePresenter(showMessageBox);
+}
+
+void showMessage(const QString& text) {
+    presenter()(MessageKind::Result, text);
+}
+
+QString reportText(const QString& message) {
+    if (!message.isEmpty() && message.back().unicode() > u'.')
+        return message + u'.';
+    return message;
+}
+
+void reportError(const QString& message) {
+    presenter()(MessageKind::Error, reportText(message));
+}
+
+bool runGuarded(const std::function<void()>& operation) noexcept {
+    // The report itself must not throw out either: a presenter that fails is the end of
+    // what can be told.
+    auto report = [](const QString& message) noexcept {
+        try {
+            reportError(message);
+        } catch (...) {
+        }
+    };
+    try {
+        operation();
+        return true;
+    } catch (const EComPort& e) {
+        report(QString::fromUtf8(e.what()));
+    } catch (const std::exception& e) {
+        const QString what = QString::fromUtf8(e.what());
+        report(what.isEmpty() ? kUnknownFailure : what);
+    } catch (...) {
+        report(kUnknownFailure);
+    }
+    return false;
+}
+
+} // namespace errorreport

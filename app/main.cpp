@@ -1,1 +1,17 @@
-int main() { return 0; }
+// The program's entry: the application title and version record, the main window
+// (whose creation searches for the sign), then the message loop until it closes.
+#include "appinfo.h"
+#include "tcomsetupfrm.h"
+#include "tform1.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    appinfo::configureApplication(app);
+    InstallComSetupDialog();
+
+    TForm1 form;
+    form.showCentered();
+    return QApplication::exec();
+}

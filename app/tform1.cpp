@@ -1,1 +1,469 @@
-// placeholder: being written
+#include "tform1.h"
+
+#include "appinfo.h"
+#include "brightness.h"
+#include "discovery.h"
+#include "errorreport.h"
+#include "pricewrite.h"
+#include "readback.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QGroupBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSlider>
+#include <QStatusBar>
+
+namespace {
+
+// Hints (tool tips).
+const QString kReadHint =
+    QStringLiteral("Прочитать данные из стелы. Прочитанные значения отображены в полях справа.");
+const QString kWriteHint = QStringLiteral("Записать данные в стелу.");
+const QString kNotUsedHint = QStringLiteral("Поставьте галочку для панелей без цены.");
+const QString kPriceHint = QStringLiteral("Введите значение цен.");
+const QString kAutoHint = QStringLiteral("Включение автоматической регулировки яркости.");
+const QString kManualHint = QStringLiteral(
+    "Включение ручной регулировкия яркости. Значения от 0 до 9 введите в поле справа.");
+const QString kEffectHint =
+    QStringLiteral("Для включения эффекта введите значение от 1 - 9  \r\n"
+                   "Число от 1 до 9 время в секундах между \"пробеганием\" эффекта\r\n"
+                   "0 выключение ээфекта ");
+const QString kEffectBoxHint = QStringLiteral("Поставьте галочку для включения эффекта.");
+const QString kSearchHint = QStringLiteral("Автоматический поиск табло и открытие порта.");
+const QString kSetupHint = QStringLiteral("Настройка порта");
+const QString kExitHint = QStringLiteral("Выйти из программы");
+
+// The port setup sequence stores the settings here.
+const QString kSettingsLocation = QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\ZEMTA");
+
+const QColor kPureRed(255, 0, 0);
+const QColor kPureGreen(0, 255, 0);
+const QString kBadPanel = QStringLiteral("XX.XX");
+
+// Where each price row stands, in window client coordinates.
+struct RowLayout {
+    const char* entry;
+    const char* notUsed;
+    const char* firstLabel;
+    const char* secondLabel;
+    int entryY;
+    int boxY;
+};
+// Index row - 1: row 1 at the bottom.
+constexpr RowLayout kRowLayout[10] = {
+    {"MaskEdit6", "CheckBox3", "Label9", "lbl5", 385, 392},
+    {"MaskEdit5", "CheckBox6", "Label12", "lbl4", 345, 352},
+    {"MaskEdit4", "CheckBox4", "Label13", "lbl3", 305, 312},
+    {"MaskEdit3", "CheckBox5", "Label14", "lbl2", 265, 272},
+    {"MaskEdit1", "CheckBox1", "Label10", "lbl1", 225, 232},
+    {"input6", "chk5", "Label15", "Label2", 185, 192},
+    {"input7", "chk4", "Label16", "Label3", 145, 152},
+    {"input8", "chk3", "Label19", "Label4", 105, 112},
+    {"input9", "chk2", "Label20", "Label8", 65, 72},
+    {"input10", "chk1", "Label21", "Label11", 25, 32},
+};
+
+// The five attribute sets; index set - 1 (set n belongs to row n).
+struct AttributeSetNames {
+    const char* grade;
+    const char* snowflake;
+    const char* euro;
+};
+constexpr AttributeSetNames kAttributeSetNames[5] = {
+    {"ComboBox5", "CheckBox10", "CheckBox15"}, {"ComboBox4", "CheckBox9", "CheckBox14"},
+    {"ComboBox3", "CheckBox8", "CheckBox13"},  {"ComboBox2", "CheckBox7", "CheckBox12"},
+    {"ComboBox1", "CheckBox2", "CheckBox11"},
+};
+const QStringList kGrades = {QStringLiteral("80"), QStringLiteral("92"), QStringLiteral("95"),
+                             QStringLiteral("98"), QStringLiteral("ДТ")};
+
+// Names a control and puts it at a rectangle given in window client coordinates,
+// whichever group box holds it.
+template <typename W> W* place(QWidget* window, W* control, const char* name, QRect clientRect) {
+    control->setObjectName(QString::fromLatin1(name));
+    QWidget* parent = control->parentWidget();
+    const QPoint origin = parent == window ? QPoint() : parent->mapTo(window, QPoint());
+    control->setGeometry(clientRect.translated(-origin));
+    return control;
+}
+
+QPushButton* makeButton(QWidget* window, QWidget* parent, const char* name, const QString& caption,
+                        QRect rect, const QString& hint = {}) {
+    auto* button = place(window, new QPushButton(caption, parent), name, rect);
+    button->setToolTip(hint);
+    return button;
+}
+
+QCheckBox* makeCheckBox(QWidget* window, QWidget* parent, const char* name, const QString& caption,
+                        QRect rect, const QString& hint = {}) {
+    auto* box = place(window, new QCheckBox(caption, parent), name, rect);
+    box->setToolTip(hint);
+    return box;
+}
+
+void setTextColor(QLabel* label, const QColor& color) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+}
+
+} // namespace
+
+// Disables the buttons that start sign operations (and "Эффект", so that nothing else
+// talks to the sign while a write or read-back lets window messages through) and enables
+// them again however the operation ends.
+class TForm1::ButtonsLock {
+public:
+    explicit ButtonsLock(TForm1& form)
+        : buttons_{form.Button5,  form.Button7, form.Button8, form.Button6,
+                   form.Button36, form.Button2, form.Button1, form.effect} {
+        for (QPushButton* button : buttons_)
+            button->setEnabled(false);
+    }
+    ~ButtonsLock() {
+        for (QPushButton* button : buttons_)
+            button->setEnabled(true);
+    }
+    ButtonsLock(const ButtonsLock&) = delete;
+    ButtonsLock& operator=(const ButtonsLock&) = delete;
+
+private:
+    std::array<QPushButton*, 8> buttons_;
+};
+
+// Shows the read-back's results: display labels, first-half entries, attribute sets.
+class TForm1::ReadBackDisplay : public signlink::ReadBackView {
+public:
+    explicit ReadBackDisplay(TForm1& form) : form_(form) {}
+
+    void showPanel(const signlink::ReadBackStep& step, const signlink::PanelReply& reply) override {
+        const PriceRowControls& row = form_.rows_.at(step.row - 1);
+        QLabel* label = step.firstHalf ? row.firstHalf : row.secondHalf;
+        if (!reply.good()) {
+            setTextColor(label, kPureRed);
+            label->setText(kBadPanel);
+            return;
+        }
+        const QString price = signlink::signText(reply.price());
+        label->setText(price);
+        setTextColor(label, kPureGreen);
+        if (step.attributeSet != 0) {
+            const AttributeSet& set = form_.attributeSets_.at(step.attributeSet - 1);
+            set.grade->setCurrentIndex(reply.gradeIndex());
+            set.snowflake->setChecked(reply.snowflake());
+            set.euro->setChecked(reply.euro());
+        }
+        if (step.entry != nullptr)
+            row.entry->setText(price);
+    }
+
+    void setProgress(int position) override { form_.ProgressBar1->setValue(position); }
+
+private:
+    TForm1& form_;
+};
+
+// What the price write reads of each row; rows 6 to 10 share row 5's attribute set.
+class TForm1::WriteInputs : public signlink::PriceWriteView {
+public:
+    explicit WriteInputs(TForm1& form) : form_(form) {}
+
+    signlink::PriceRow readRow(int row) override {
+        const PriceRowControls& controls = form_.rows_.at(row - 1);
+        const AttributeSet& set = form_.attributeSets_.at(std::min(row, 5) - 1);
+        signlink::PriceRow input;
+        input.price = controls.entry->positions();
+        input.notUsed = controls.notUsed->isChecked();
+        input.gradeIndex = set.grade->currentIndex();
+        input.snowflake = set.snowflake->isChecked();
+        input.euro = set.euro->isChecked();
+        return input;
+    }
+
+    void setProgress(int position) override { form_.ProgressBar1->setValue(position); }
+
+private:
+    TForm1& form_;
+};
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent), ComPort(new TComPort(this)), link_(*ComPort) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(kWindowCaption);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(528, 647);
+    setFont(appinfo::font(appinfo::kSansSerif, 11));
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Button));
+    setPalette(palette);
+    setAutoFillBackground(true);
+
+    createComPort();
+    buildControls();
+
+    link_.setReadDelay(RxSlider1->value());
+    link_.setSearchDelay(RxSlider2->value());
+    link_.setLogSink([this](const QString& line) { Memo1->appendPlainText(line); });
+    link_.setMessagePump([] { QCoreApplication::processEvents(); });
+
+    const std::pair<QPushButton*, void (TForm1::*)()> handlers[] = {
+        {Button7, &TForm1::Button7Click},   {Button8, &TForm1::Button8Click},
+        {Button29, &TForm1::Button29Click}, {Button5, &TForm1::Button5Click},
+        {Button6, &TForm1::Button6Click},   {effect, &TForm1::effectClick},
+        {Button36, &TForm1::Button36Click}, {Button2, &TForm1::Button2Click},
+        {Button1, &TForm1::Button1Click},
+    };
+    for (const auto& [button, handler] : handlers)
+        connect(button, &QPushButton::clicked, this, [this, handler = handler] {
+            runOperation([this, handler] { (this->*handler)(); });
+        });
+
+    runOperation([this] { FormCreate(); });
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::createComPort() {
+    ComPort->setObjectName(QStringLiteral("ComPort"));
+    ComPort->BeginLoading();
+    ComPort->SetPort(QStringLiteral("COM1"));
+    ComPort->SetBaudRate(br19200);
+    ComPort->SetDataBits(dbEight);
+    ComPort->SetStopBits(sbOneStopBit);
+    ComPort->Parity().SetBits(prNone);
+    TComFlowControl& flow = ComPort->FlowControl();
+    flow.SetOutCTSFlow(false);
+    flow.SetOutDSRFlow(false);
+    flow.SetControlDTR(dtrDisable);
+    flow.SetControlRTS(rtsDisable);
+    flow.SetXonXoffOut(false);
+    flow.SetXonXoffIn(false);
+    ComPort->SetDiscardNull(true);
+    ComPort->EndLoading();
+}
+
+void TForm1::buildControls() {
+    QWidget* w = this;
+
+    // "Ввод данных": the price rows and their display columns.
+    GroupBox5 =
+        place(w, new QGroupBox(QStringLiteral("Ввод данных"), this), "GroupBox5", {8, 8, 513, 433});
+    Button7 = makeButton(w, GroupBox5, "Button7", QStringLiteral("Прочитать"), {32, 48, 89, 25},
+                         kReadHint);
+    Button8 = makeButton(w, GroupBox5, "Button8", QStringLiteral("Записать"), {32, 168, 89, 25},
+                         kWriteHint);
+    GroupBox6 = place(w, new QGroupBox(QStringLiteral("Первая половина"), GroupBox5), "GroupBox6",
+                      {288, 16, 105, 417});
+    GroupBox7 = place(w, new QGroupBox(QStringLiteral("Вторая половина"), GroupBox5), "GroupBox7",
+                      {408, 16, 105, 417});
+
+    const QFont priceFont = appinfo::font(appinfo::kSansSerif, 19);
+    const QFont displayFont = appinfo::font(appinfo::kArial, 21);
+    auto makeDisplay = [&](QGroupBox* column, const char* name, int x, int y) {
+        auto* label = place(w, new QLabel(QStringLiteral("---"), column), name, {x, y, 73, 26});
+        label->setAlignment(Qt::AlignCenter);
+        label->setFont(displayFont);
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::Window, Qt::black);
+        palette.setColor(QPalette::WindowText, kPureRed);
+        label->setPalette(palette);
+        label->setAutoFillBackground(true);
+        return label;
+    };
+    // Top row first, so that the tab order runs down the window.
+    for (int row = 10; row >= 1; --row) {
+        const RowLayout& layout = kRowLayout[row - 1];
+        PriceRowControls& controls = rows_.at(row - 1);
+        controls.notUsed = makeCheckBox(w, GroupBox5, layout.notUsed, QStringLiteral("Не исп."),
+                                        {152, layout.boxY, 65, 17}, kNotUsedHint);
+        controls.entry =
+            place(w, new TMaskEdit(3, GroupBox5), layout.entry, {224, layout.entryY, 55, 32});
+        controls.entry->setFont(priceFont);
+        controls.entry->setToolTip(kPriceHint);
+        controls.firstHalf = makeDisplay(GroupBox6, layout.firstLabel, 304, layout.entryY + 3);
+        controls.secondHalf = makeDisplay(GroupBox7, layout.secondLabel, 424, layout.entryY + 3);
+    }
+
+    // The attribute sets: disabled, beyond the group's right edge (x 521).
+    for (int set = 1; set <= 5; ++set) {
+        const AttributeSetNames& names = kAttributeSetNames[set - 1];
+        const int y = 24 + (set - 1) * 48;
+        AttributeSet& controls = attributeSets_.at(set - 1);
+        controls.grade = place(w, new QComboBox(GroupBox5), names.grade, {536, y, 57, 21});
+        controls.grade->addItems(kGrades);
+        controls.grade->setCurrentIndex(0);
+        controls.snowflake = makeCheckBox(w, GroupBox5, names.snowflake, QStringLiteral("Снежинка"),
+                                          {536, y + 24, 73, 17});
+        controls.euro =
+            makeCheckBox(w, GroupBox5, names.euro, QStringLiteral("Евро"), {616, y + 24, 57, 17});
+        for (QWidget* control :
+             {static_cast<QWidget*>(controls.grade), static_cast<QWidget*>(controls.snowflake),
+              static_cast<QWidget*>(controls.euro)})
+            control->setEnabled(false);
+    }
+    Button29 = makeButton(w, GroupBox5, "Button29", QStringLiteral("Записать"), {32, 208, 89, 25});
+    Button29->setEnabled(false);
+    Button29->hide();
+
+    ProgressBar1 = place(w, new QProgressBar(this), "ProgressBar1", {8, 448, 513, 17});
+    ProgressBar1->setRange(0, 20);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+
+    // "Яркость": brightness and effects.
+    GroupBox4 =
+        place(w, new QGroupBox(QStringLiteral("Яркость"), this), "GroupBox4", {8, 464, 513, 113});
+    Button5 = makeButton(w, GroupBox4, "Button5", QStringLiteral("Автоматическая"),
+                         {56, 488, 153, 25}, kAutoHint);
+    Button6 = makeButton(w, GroupBox4, "Button6", QStringLiteral("Ручная"), {248, 488, 105, 25},
+                         kManualHint);
+    const QFont digitFont = appinfo::font(appinfo::kSansSerif, 13);
+    MaskEdit7 = place(w, new TMaskEdit(1, GroupBox4), "MaskEdit7", {408, 485, 25, 24});
+    MaskEdit7->setFont(digitFont);
+    effect = makeButton(w, GroupBox4, "effect", QStringLiteral("Эффект"), {64, 536, 105, 25},
+                        kEffectHint);
+    chk9 = makeCheckBox(w, GroupBox4, "chk9", QStringLiteral("Эф.1"), {224, 528, 65, 17},
+                        kEffectBoxHint);
+    chk6 = makeCheckBox(w, GroupBox4, "chk6", QStringLiteral("Эф.2"), {224, 552, 65, 17},
+                        kEffectBoxHint);
+    chk7 = makeCheckBox(w, GroupBox4, "chk7", QStringLiteral("Эф.3"), {296, 528, 65, 17},
+                        kEffectBoxHint);
+    chk8 = makeCheckBox(w, GroupBox4, "chk8", QStringLiteral("Эф.4"), {296, 552, 65, 17},
+                        kEffectBoxHint);
+    del_effect = place(w, new TMaskEdit(1, GroupBox4), "del_effect", {360, 536, 25, 24});
+    del_effect->setFont(digitFont);
+    del_effect->setToolTip(kEffectHint);
+
+    // "Настройки порта".
+    GroupBox2 = place(w, new QGroupBox(QStringLiteral("Настройки порта"), this), "GroupBox2",
+                      {8, 584, 513, 57});
+    Button36 = makeButton(w, GroupBox2, "Button36", QStringLiteral("Поиск стелы"),
+                          {48, 600, 97, 25}, kSearchHint);
+    Button2 = makeButton(w, GroupBox2, "Button2", QStringLiteral("Настроить COM - порт."),
+                         {192, 600, 137, 25}, kSetupHint);
+    Button1 = makeButton(w, GroupBox2, "Button1", QStringLiteral("Выход из программы"),
+                         {368, 600, 129, 25}, kExitHint);
+
+    // Outside the visible area: the log, the status bar and the two delays.
+    Memo1 = place(w, new QPlainTextEdit(this), "Memo1", {528, 16, 505, 625});
+    Memo1->setReadOnly(true);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    StatusBar1 = place(w, new QStatusBar(this), "StatusBar1", {0, 704, 865, 17});
+    StatusBar1->setSizeGripEnabled(false);
+
+    auto makeDelay = [&](const char* name, int minimum, int maximum, int value, QRect rect) {
+        auto* slider = place(w, new QSlider(Qt::Horizontal, this), name, rect);
+        slider->setRange(minimum, maximum);
+        slider->setValue(value);
+        slider->setEnabled(false);
+        slider->hide();
+        return slider;
+    };
+    RxSlider1 = makeDelay("RxSlider1", 1, 999, 50, {8, 680, 150, 20});
+    RxSlider2 = makeDelay("RxSlider2", 1, 500, 200, {168, 680, 150, 20});
+    Label5 = place(w, new QLabel(QStringLiteral("Label5"), this), "Label5", {265, 728, 40, 13});
+    Panel1 = place(w, new QFrame(this), "Panel1", {328, 720, 65, 33});
+    Panel1->hide();
+    Label7 = place(w, new QLabel(QStringLiteral("Label7"), Panel1), "Label7", {336, 728, 40, 13});
+    connect(RxSlider1, &QSlider::valueChanged, this, [this](int value) {
+        link_.setReadDelay(value);
+        Label5->setText(QString::number(value));
+    });
+    connect(RxSlider2, &QSlider::valueChanged, this, [this](int value) {
+        link_.setSearchDelay(value);
+        Label7->setText(QString::number(value));
+    });
+}
+
+void TForm1::showCentered() {
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    show();
+}
+
+void TForm1::runOperation(const std::function<void()>& operation) {
+    ++running_;
+    errorreport::runGuarded(operation);
+    --running_;
+    if (running_ == 0 && closePending_) {
+        closePending_ = false;
+        close();
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    // The write and the read-back let window messages through; closing then would pull
+    // the window out from under them, so the close waits for their end.
+    if (running_ > 0) {
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    errorreport::runGuarded([this] { ComPort->Close(); });
+    event->accept();
+}
+
+// --- handlers ---------------------------------------------------------------------------
+
+void TForm1::FormCreate() {
+    Button36Click();
+    Memo1->clear();
+    Label5->setText(QString::number(RxSlider1->value()));
+    Label7->setText(QString::number(RxSlider2->value()));
+}
+
+void TForm1::Button36Click() {
+    signlink::runDiscovery(link_, {errorreport::showMessage,
+                                   [this](const QString& text) { StatusBar1->showMessage(text); }});
+}
+
+void TForm1::Button7Click() {
+    ButtonsLock lock(*this);
+    ReadBackDisplay display(*this);
+    signlink::readBackSign(link_, display);
+}
+
+void TForm1::Button8Click() {
+    ButtonsLock lock(*this);
+    Button29Click();
+    Button7Click();
+}
+
+void TForm1::Button29Click() {
+    WriteInputs inputs(*this);
+    signlink::writeSign(link_, inputs);
+}
+
+void TForm1::Button5Click() {
+    errorreport::showMessage(signlink::setAutomaticBrightness(link_));
+}
+
+void TForm1::Button6Click() {
+    errorreport::showMessage(signlink::setManualBrightness(link_, MaskEdit7->value()));
+}
+
+void TForm1::effectClick() {
+    const std::uint8_t effectByte =
+        signlink::effectByte(del_effect->value(), chk9->isChecked(), chk6->isChecked(),
+                             chk7->isChecked(), chk8->isChecked());
+    errorreport::showMessage(signlink::setEffect(link_, effectByte));
+}
+
+void TForm1::Button2Click() {
+    ComPort->Close();
+    ComPort->RunSetupDialog();
+    ComPort->SetBaudRate(br19200);
+    ComPort->SaveSettings(stRegistry, kSettingsLocation);
+    ComPort->Open();
+}
+
+void TForm1::Button1Click() {
+    close();
+}

@@ -1,0 +1,37 @@
+#pragma once
+// The application's identity: its title (the caption of every message box), its version
+// record, and the fonts the window asks for with their stand-ins on systems without them.
+
+#include <QFont>
+#include <QString>
+#include <QStringList>
+
+class QApplication;
+
+namespace appinfo {
+
+inline const QString kApplicationTitle =
+    QStringLiteral("ЗЕМТА - управление стелой с прошивкой M405");
+inline const QString kCompanyName = QStringLiteral("ЗЕМТА");
+inline const QString kComment = QStringLiteral("ЗЕМТА - управление стелой");
+inline const QString kFileVersion = QStringLiteral(ZEMTA_FILE_VERSION);
+inline const QString kProductVersion = QStringLiteral(ZEMTA_PRODUCT_VERSION);
+inline const QString kLanguage = QStringLiteral("ru-RU, windows-1251");
+
+// Sets the title and the version record on the application object. The file version,
+// comment and language, which Qt has no fields for, are kept as properties of the
+// application object ("fileVersion", "comment", "language").
+void configureApplication(QApplication& app);
+
+// The first of the families that this system has, else the last one.
+QString availableFamily(const QStringList& families);
+// A font of the given families (first available) and pixel height.
+QFont font(const QStringList& families, int pixelSize);
+
+// The window's default font: "MS Sans Serif", or the metric-compatible Liberation Sans.
+inline const QStringList kSansSerif = {QStringLiteral("MS Sans Serif"),
+                                       QStringLiteral("Liberation Sans")};
+// The display labels' font: Arial, or Liberation Sans, which has Arial's metrics.
+inline const QStringList kArial = {QStringLiteral("Arial"), QStringLiteral("Liberation Sans")};
+
+} // namespace appinfo

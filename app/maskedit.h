@@ -1,0 +1,47 @@
+#pragma once
+// TMaskEdit: a fixed-width entry of optional digit positions, as the price, level and
+// interval fields use it.
+//
+// Each position holds a character or nothing. The operator can only type digits; a
+// typed digit overwrites the position at the cursor. A position holding nothing shows
+// the placeholder "0" and counts as 0, yet stays distinguishable from a typed "0"
+// (positions() reports it as a blank).
+//
+// Text set from code (the read-back copying what a panel holds, e.g. "---") is taken
+// verbatim: each character fills one position, a space stays blank, missing trailing
+// positions are blank. Such characters are shown and reported as they stand, so a
+// write that follows sends back exactly what the sign held.
+
+#include <QLineEdit>
+#include <QString>
+
+class TMaskEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TMaskEdit(int positionCount, QWidget* parent = nullptr);
+
+    int positionCount() const { return count_; }
+    // The positions, one character each; a blank position is ' '.
+    QString positions() const { return positions_; }
+    // The number shown: blanks (and characters that are no digit) count as 0.
+    int value() const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+
+private:
+    // Text set from code (QLineEdit::setText): adopt it verbatim.
+    void adoptText(const QString& text);
+    // Positions to display text; blanks show the placeholder.
+    void refresh(int cursor);
+    // Overwrites positions with digits from the cursor on; non-digits are dropped.
+    void typeDigits(const QString& text);
+    // Blanks the selected positions; returns false when nothing was selected.
+    bool blankSelection();
+
+    int count_;
+    QString positions_;
+    bool refreshing_ = false; // the text is being set from the positions
+    bool userEdit_ = false;   // the line edit changed its text on its own
+};
