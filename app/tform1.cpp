@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -83,6 +84,30 @@ constexpr AttributeSetNames kAttributeSetNames[5] = {
 };
 const QStringList kGrades = {QStringLiteral("80"), QStringLiteral("92"), QStringLiteral("95"),
                              QStringLiteral("98"), QStringLiteral("ДТ")};
+
+// A group box drawn with its caption on an etched frame line, as the layout's
+// coordinates assume: a display column's top label sits right below its caption.
+class FramedGroupBox : public QGroupBox {
+public:
+    using QGroupBox::QGroupBox;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QFontMetrics metrics(font());
+        const QRect frame = rect().adjusted(0, metrics.height() / 2, -1, -1);
+        painter.setPen(palette().color(QPalette::Mid));
+        painter.drawRect(frame.adjusted(0, 0, -1, -1));
+        painter.setPen(palette().color(QPalette::Light));
+        painter.drawRect(frame.adjusted(1, 1, 0, 0));
+        if (title().isEmpty())
+            return;
+        const QRect caption(8, 0, metrics.horizontalAdvance(title()) + 4, metrics.height());
+        painter.fillRect(caption, palette().color(QPalette::Window));
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawText(caption, Qt::AlignCenter, title());
+    }
+};
 
 // Names a control and puts it at a rectangle given in window client coordinates,
 // whichever group box holds it.
@@ -253,16 +278,16 @@ void TForm1::buildControls() {
     QWidget* w = this;
 
     // "Ввод данных": the price rows and their display columns.
-    GroupBox5 =
-        place(w, new QGroupBox(QStringLiteral("Ввод данных"), this), "GroupBox5", {8, 8, 513, 433});
+    GroupBox5 = place(w, new FramedGroupBox(QStringLiteral("Ввод данных"), this), "GroupBox5",
+                      {8, 8, 513, 433});
     Button7 = makeButton(w, GroupBox5, "Button7", QStringLiteral("Прочитать"), {32, 48, 89, 25},
                          kReadHint);
     Button8 = makeButton(w, GroupBox5, "Button8", QStringLiteral("Записать"), {32, 168, 89, 25},
                          kWriteHint);
-    GroupBox6 = place(w, new QGroupBox(QStringLiteral("Первая половина"), GroupBox5), "GroupBox6",
-                      {288, 16, 105, 417});
-    GroupBox7 = place(w, new QGroupBox(QStringLiteral("Вторая половина"), GroupBox5), "GroupBox7",
-                      {408, 16, 105, 417});
+    GroupBox6 = place(w, new FramedGroupBox(QStringLiteral("Первая половина"), GroupBox5),
+                      "GroupBox6", {288, 16, 105, 417});
+    GroupBox7 = place(w, new FramedGroupBox(QStringLiteral("Вторая половина"), GroupBox5),
+                      "GroupBox7", {408, 16, 105, 417});
 
     const QFont priceFont = appinfo::font(appinfo::kSansSerif, 19);
     const QFont displayFont = appinfo::font(appinfo::kArial, 21);
@@ -318,8 +343,8 @@ void TForm1::buildControls() {
     ProgressBar1->setTextVisible(false);
 
     // "Яркость": brightness and effects.
-    GroupBox4 =
-        place(w, new QGroupBox(QStringLiteral("Яркость"), this), "GroupBox4", {8, 464, 513, 113});
+    GroupBox4 = place(w, new FramedGroupBox(QStringLiteral("Яркость"), this), "GroupBox4",
+                      {8, 464, 513, 113});
     Button5 = makeButton(w, GroupBox4, "Button5", QStringLiteral("Автоматическая"),
                          {56, 488, 153, 25}, kAutoHint);
     Button6 = makeButton(w, GroupBox4, "Button6", QStringLiteral("Ручная"), {248, 488, 105, 25},
@@ -342,7 +367,7 @@ void TForm1::buildControls() {
     del_effect->setToolTip(kEffectHint);
 
     // "Настройки порта".
-    GroupBox2 = place(w, new QGroupBox(QStringLiteral("Настройки порта"), this), "GroupBox2",
+    GroupBox2 = place(w, new FramedGroupBox(QStringLiteral("Настройки порта"), this), "GroupBox2",
                       {8, 584, 513, 57});
     Button36 = makeButton(w, GroupBox2, "Button36", QStringLiteral("Поиск стелы"),
                           {48, 600, 97, 25}, kSearchHint);
