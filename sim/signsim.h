@@ -58,14 +58,13 @@ std::optional<PanelContent> parsePanelContent(std::string_view text);
 // itself when rawFlagEcho is set.
 std::string panelReply(char address, const PanelContent& panel, bool rawFlagEcho = false);
 
-// Faults the simulator can inject. `panels` restricts the panel-related faults (read replies,
-// write acknowledgements) to those addresses; empty means every panel. Faults that concern no
-// panel (LA/LM/q answers, trailing bytes after them, hang-up, random bytes) ignore `panels`,
-// except `silent` and `replyDelayMs`, which with a non-empty `panels` apply to panel commands only.
+// Faults the simulator can inject. With `panels` non-empty, the faults apply only to read
+// commands and write frames for those panels; with it empty, to every command. Hang-up and
+// random bytes concern the whole line and ignore `panels`.
 struct SimFaults {
     std::set<char> panels;
 
-    bool silent = false;        // answer nothing
+    bool silent = false;        // ignore commands: record them, store nothing, answer nothing
     int replyDelayMs = 0;       // extra delay before a reply starts
     int badChecksumReplies = 0; // first N read replies of each panel carry a wrong low digit
     bool shortReply = false;    // read replies lose their last byte (13 bytes)
@@ -106,13 +105,17 @@ struct ReceivedCommand {
 // How the simulator behaves; fixed when it starts, except the faults (setFaults).
 struct SimOptions {
     std::map<char, PanelContent> panels; // contents at start; missing panels get PanelContent{}
-    bool pacing = true;                  // send replies byte by byte at line speed
-    int baud = 19200;                    // line speed for pacing and for a real device
+    // On: replies go out byte by byte at line speed (10 bits a byte) after the turnaround.
+    // Off: each reply is written whole at once (fault delays still apply).
+    bool pacing = true;
+    int baud = 19200;                           // line speed for pacing and for a real device
     std::chrono::microseconds turnaround{2000}; // before the first byte of a reply
     bool rawFlagEcho = false; // byte 7 of read replies is the stored flag byte as is
     SimFaults faults;
     // Called on the simulator's thread for every command received and reply sent.
     std::function<void(const TrafficEvent&)> onTraffic;
+    // Called on the simulator's thread when the line closes by itself (hang-up fault, device gone).
+    std::function<void()> onLineClosed;
 };
 
 // Plays the sign controller on a pseudo-terminal or a serial device, with records for tests.
@@ -142,7 +145,7 @@ public:
     void setPanel(char address, const PanelContent& content);
     PanelContent panel(char address) const;
 
-    // Records.
+    // Records (safe to read from any thread while the simulator runs).
     std::vector<ReceivedCommand> received() const;
     // How many received commands were exactly these bytes.
     int countReceived(std::string_view bytes) const;
@@ -156,6 +159,7 @@ public:
 
 private:
     struct Engine;
+    void launch(std::unique_ptr<Engine> engine);
     void run();
 
     SimOptions options_;
