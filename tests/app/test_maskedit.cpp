@@ -1,0 +1,93 @@
+// The masked entries: digits only, typed over positions; blank positions show "0",
+// count as 0 and stay blank for the write; text set from code is kept verbatim.
+#include "windowtesting.h"
+
+#include "maskedit.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <gtest/gtest.h>
+
+TEST(PriceEntry, StartsBlankShowingZeros) {
+    TMaskEdit entry(3);
+    EXPECT_EQ(entry.text(), "000");
+    EXPECT_EQ(entry.positions(), "   ");
+    EXPECT_EQ(entry.value(), 0);
+}
+
+TEST(PriceEntry, TypedDigitsFillPositionsAndOtherKeysAreIgnored) {
+    TMaskEdit entry(3);
+    typeText(&entry, "a5-x");
+    EXPECT_EQ(entry.text(), "500");
+    EXPECT_EQ(entry.positions(), "5  ");
+    typeText(&entry, "67");
+    EXPECT_EQ(entry.text(), "567");
+    typeText(&entry, "8"); // no position left
+    EXPECT_EQ(entry.text(), "567");
+    EXPECT_EQ(entry.value(), 567);
+}
+
+TEST(PriceEntry, ASkippedPositionStaysBlankAndCountsAsZero) {
+    TMaskEdit entry(3);
+    typeText(&entry, "4");
+    pressKey(&entry, Qt::Key_Right);
+    typeText(&entry, "7");
+    EXPECT_EQ(entry.text(), "407");
+    EXPECT_EQ(entry.positions(), "4 7");
+    EXPECT_EQ(entry.value(), 407);
+}
+
+TEST(PriceEntry, BackspaceDeleteAndTypingOverASelectionBlankPositions) {
+    TMaskEdit entry(3);
+    typeText(&entry, "123");
+    pressKey(&entry, Qt::Key_Backspace);
+    EXPECT_EQ(entry.positions(), "12 ");
+    pressKey(&entry, Qt::Key_Home);
+    pressKey(&entry, Qt::Key_Delete);
+    EXPECT_EQ(entry.positions(), " 2 ");
+    EXPECT_EQ(entry.text(), "020");
+
+    entry.selectAll();
+    typeText(&entry, "9");
+    EXPECT_EQ(entry.positions(), "9  ");
+}
+
+TEST(PriceEntry, PasteTakesOnlyTheDigits) {
+    TMaskEdit entry(3);
+    QGuiApplication::clipboard()->setText("8x1");
+    pressKey(&entry, Qt::Key_V, {}, Qt::ControlModifier);
+    EXPECT_EQ(entry.positions(), "81 ");
+}
+
+TEST(PriceEntry, EditsTheLineEditMakesOnItsOwnAreTakenBack) {
+    TMaskEdit entry(3);
+    typeText(&entry, "12");
+    entry.insert("x"); // as its context menu's paste would
+    EXPECT_EQ(entry.text(), "120");
+    EXPECT_EQ(entry.positions(), "12 ");
+}
+
+TEST(PriceEntry, TextSetFromCodeIsKeptVerbatim) {
+    TMaskEdit entry(3);
+    entry.setText("---");
+    EXPECT_EQ(entry.text(), "---");
+    EXPECT_EQ(entry.positions(), "---");
+    entry.setText("12");
+    EXPECT_EQ(entry.text(), "120");
+    EXPECT_EQ(entry.positions(), "12 ");
+    entry.setText("");
+    EXPECT_EQ(entry.text(), "000");
+    EXPECT_EQ(entry.positions(), "   ");
+}
+
+TEST(DigitField, HoldsOneDigitAndCountsEmptyAsZero) {
+    TMaskEdit field(1);
+    EXPECT_EQ(field.text(), "0");
+    EXPECT_EQ(field.value(), 0);
+    typeText(&field, "78");
+    EXPECT_EQ(field.text(), "7");
+    EXPECT_EQ(field.value(), 7);
+    pressKey(&field, Qt::Key_Backspace);
+    EXPECT_EQ(field.text(), "0");
+    EXPECT_EQ(field.value(), 0);
+}
