@@ -15,6 +15,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -246,6 +247,7 @@ struct SignSimulator::Engine {
     std::map<char, int> readsPerPanel;
     int commandsSeen = 0;
     bool hangUpPending = false;
+    std::optional<std::pair<Clock::time_point, Clock::time_point>> hangUpWindow; // earliest, latest
     std::mt19937 random{std::random_device{}()};
     Clock::time_point nextRandomDue;
 };
@@ -422,6 +424,11 @@ timespec toTimespec(Clock::duration d) {
             static_cast<long>(duration_cast<nanoseconds>(d - s).count())};
 }
 
+// Hang-up waits this long after the last reply, then until the program has read it (at most
+// kHangUpGrace); it checks the unread count every kHangUpSettle.
+constexpr auto kHangUpSettle = std::chrono::milliseconds(5);
+constexpr auto kHangUpGrace = std::chrono::milliseconds(300);
+
 } // namespace
 
 void SignSimulator::run() {
@@ -439,17 +446,26 @@ void SignSimulator::run() {
             options_.onTraffic({dir, std::move(bytes), std::chrono::system_clock::now()});
     };
 
+    // Bytes sent to the program that it has not read yet (pty only; 0 for a device).
+    auto unreadByProgram = [](const Engine& e) {
+        int n = 0;
+        if (!e.keptSlave || ::ioctl(e.keptSlave.get(), TIOCINQ, &n) != 0)
+            return 0;
+        return n;
+    };
+
     // Closes the line as an unplugged cable would; the thread ends after it.
     auto hangUp = [&] {
-        e.line.reset();
-        e.keptSlave.reset();
-        e.out.clear();
-        if (!linkPath_.empty())
-            ::unlink(linkPath_.c_str());
+        // The records and the link change first, so whoever sees the hang-up sees them too.
         {
             std::lock_guard lock(mutex_);
             lineOpen_ = false;
         }
+        if (!linkPath_.empty())
+            ::unlink(linkPath_.c_str());
+        e.line.reset();
+        e.keptSlave.reset();
+        e.out.clear();
         if (options_.onLineClosed)
             options_.onLineClosed();
     };
@@ -658,11 +674,20 @@ void SignSimulator::run() {
     };
 
     for (;;) {
-        if (e.hangUpPending && e.out.empty()) {
-            hangUp();
-            return;
-        }
         std::optional<Clock::time_point> wakeAt;
+        if (e.hangUpPending && e.out.empty()) {
+            // Closing a pty master throws away what the program has not read yet, which a real
+            // line would have delivered; so the last reply gets a short while to be taken.
+            const auto now = Clock::now();
+            if (!e.hangUpWindow)
+                e.hangUpWindow = {now + kHangUpSettle, now + kHangUpGrace};
+            if ((now >= e.hangUpWindow->first && unreadByProgram(e) == 0) ||
+                now >= e.hangUpWindow->second) {
+                hangUp();
+                return;
+            }
+            wakeAt = now + kHangUpSettle;
+        }
         if (!e.out.empty()) {
             const auto& o = e.out.front();
             wakeAt = options_.pacing ? o.firstDue + e.lineTime(o.sent) : o.firstDue;
