@@ -138,4 +138,50 @@ TEST_F(Discovery, RepliesNotBeginningT0OrShorterThan12BytesAreNotTaken) {
     }
 }
 
+// The probe's failure test counts polls: a reply first complete after the fourth
+// pause is not read, one complete after the third pause is.
+TEST_F(Discovery, AReplyCompleteOnlyAtTheFourthPollIsNotTaken) {
+    signsim::SimFaults late;
+    late.replyDelayMs = 100; // read delay 30: complete between the 3rd and 4th check
+    addSign(3, late);
+    run();
+    EXPECT_EQ(messages_, QStringList{kNotFoundMessage});
+    EXPECT_TRUE(log_.contains(attempts(4)));
+    EXPECT_TRUE(log_.contains(kReadError));
+    EXPECT_EQ(log_.last(), kFiller);
+
+    signsim::SimFaults inTime;
+    inTime.replyDelayMs = 45; // complete between the 2nd and 3rd check
+    ports_.sign(3).setFaults(inTime);
+    log_.clear();
+    messages_.clear();
+    status_.clear();
+    run();
+    EXPECT_TRUE(log_.contains(attempts(2)) || log_.contains(attempts(3)));
+    expectOpenOn("COM3");
+}
+
+// Already open on the sign's port: the first change of Port closes it, every port is
+// probed, and the sign's port is opened again at the end. On COM1 the first probe goes
+// out on the port that is already open.
+TEST_F(Discovery, RunningAgainWhileOpenOnTheSignProbesEveryPortAndReopensIt) {
+    auto& sign4 = addSign(4);
+    ports_.addSilent(2);
+    port_.SetPort("COM4");
+    port_.Open();
+    run();
+    expectOpenOn("COM4");
+    EXPECT_EQ(sign4.countReceived("R0E"), 1);
+    EXPECT_EQ(ports_.sign(2).countReceived("R0E"), 1);
+
+    auto& sign1 = addSign(1);
+    port_.SetPort("COM1");
+    port_.Open();
+    messages_.clear();
+    status_.clear();
+    run();
+    EXPECT_EQ(sign1.countReceived("R0E"), 1);
+    expectOpenOn("COM4"); // the last answering port wins
+}
+
 } // namespace
