@@ -10,15 +10,15 @@ namespace signlink {
 
 // One of the 20 steps of the whole-sign read-back.
 struct ReadBackStep {
-    int step;              // 1..20, the order in which panels are read
-    bool firstHalf;        // "Первая половина" or "Вторая половина"
-    int row;               // 1 (bottom) .. 10 (top)
-    char address;          // panel address, "0".."9" or "@".."I"
-    const char* label;     // display label control
-    const char* entry;     // price entry control, nullptr for the second half
-    int attributeSet;      // 1..5, or 0 when the step updates no attribute set
-    bool zeroFirst;        // progress bar goes to 0 (messages let through) first
-    int progressAfter;     // progress position after the step
+    int step;          // 1..20, the order in which panels are read
+    bool firstHalf;    // "Первая половина" or "Вторая половина"
+    int row;           // 1 (bottom) .. 10 (top)
+    char address;      // panel address, "0".."9" or "@".."I"
+    const char* label; // display label control
+    const char* entry; // price entry control, nullptr for the second half
+    int attributeSet;  // 1..5, or 0 when the step updates no attribute set
+    bool zeroFirst;    // progress bar goes to 0 (messages let through) first
+    int progressAfter; // progress position after the step
 };
 
 // The steps in the order they run: first half "0".."9", then second half "I".."@".
@@ -32,10 +32,10 @@ struct PanelReply {
 
     // "T" at byte 0, "O" and "K" at bytes 10 and 11.
     bool good() const;
-    QByteArray price() const;   // bytes 2..4
-    int gradeIndex() const;     // byte 6 - 0x31 when 0..4, else -1 (no item selected)
-    bool snowflake() const;     // bit 0 of byte 7 ("Снежинка")
-    bool euro() const;          // bit 1 of byte 7 ("Евро")
+    QByteArray price() const; // bytes 2..4
+    int gradeIndex() const;   // byte 6 - 0x31 when 0..4, else -1 (no item selected)
+    bool snowflake() const;   // bit 0 of byte 7 ("Снежинка")
+    bool euro() const;        // bit 1 of byte 7 ("Евро")
 };
 
 // Receives the read-back's results.
@@ -49,6 +49,18 @@ public:
 };
 
 inline const QString kBadData = QStringLiteral("Принятые данные ошибочные:");
+inline const QString kReadingPanel = QStringLiteral("--- Читаю панель");
+inline const QString kReadingPanelEnd = QStringLiteral(" ---");
+inline const QString kChecksumReceived = QStringLiteral("Контрольная сумма принятая ");
+inline const QString kChecksumComputed = QStringLiteral("Контрольная сумма расчитанная ");
+
+// Cycles one panel gets before its reply is given up as blank.
+inline constexpr int kPanelReadCycles = 7;
+// What the reply buffer holds when a panel gave no reply with a matching checksum.
+inline const QByteArray kBlankReply = QByteArray(16, ' ');
+
+// The read command of a panel: "R", the panel address, "E".
+QByteArray readCommand(char address);
 
 // Reads one panel: up to 7 cycles until the checksum matches. On return the reply
 // buffer holds a 14-byte reply whose checksum matched, or 16 spaces.
