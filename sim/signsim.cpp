@@ -208,7 +208,17 @@ std::string formatTraffic(const TrafficEvent& event) {
     std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d.%03d", tm.tm_hour, tm.tm_min, tm.tm_sec,
                   static_cast<int>(ms));
     std::string line = stamp;
-    line += event.direction == TrafficEvent::Direction::Received ? "  RX " : "  TX ";
+    switch (event.direction) {
+    case TrafficEvent::Direction::Received:
+        line += "  RX ";
+        break;
+    case TrafficEvent::Direction::Sent:
+        line += "  TX ";
+        break;
+    case TrafficEvent::Direction::Dropped:
+        line += "  ?? ";
+        break;
+    }
     for (char c : event.bytes) {
         char hex[4];
         std::snprintf(hex, sizeof hex, " %02X", static_cast<unsigned char>(c));
@@ -447,7 +457,7 @@ void SignSimulator::run() {
     };
 
     // Bytes sent to the program that it has not read yet (pty only; 0 for a device).
-    auto unreadByProgram = [](const Engine& e) {
+    auto unreadByProgram = [&] {
         int n = 0;
         if (!e.keptSlave || ::ioctl(e.keptSlave.get(), TIOCINQ, &n) != 0)
             return 0;
@@ -575,31 +585,36 @@ void SignSimulator::run() {
             queueReply(std::move(reply), delayMs);
     };
 
+    // Bytes that started no command: counted, and shown in the traffic.
+    auto discard = [&](std::string& junk) {
+        if (junk.empty())
+            return;
+        {
+            std::lock_guard lock(mutex_);
+            dropped_ += junk.size();
+        }
+        notify(TrafficEvent::Direction::Dropped, std::move(junk));
+        junk.clear();
+    };
+
     auto parseInput = [&] {
-        std::size_t dropped = 0;
+        std::string junk;
         while (!e.input.empty()) {
-            const std::size_t len = commandLength(e.input);
-            if (len == 0) {
-                e.input.erase(0, 1);
-                ++dropped;
-                continue;
-            }
-            if (e.input.size() < len)
+            std::size_t len = commandLength(e.input);
+            if (len > 0 && e.input.size() < len)
                 break; // wait for the rest
-            const std::string cmd = e.input.substr(0, len);
-            if (!wellFormed(cmd)) {
+            if (len == 0 || !wellFormed(std::string_view(e.input).substr(0, len))) {
+                junk += e.input[0];
                 e.input.erase(0, 1);
-                ++dropped;
                 continue;
             }
+            discard(junk);
+            const std::string cmd = e.input.substr(0, len);
             e.input.erase(0, len);
             if (!e.hangUpPending)
                 handleCommand(cmd);
         }
-        if (dropped) {
-            std::lock_guard lock(mutex_);
-            dropped_ += dropped;
-        }
+        discard(junk);
     };
 
     auto readLine = [&]() -> bool {
@@ -608,11 +623,8 @@ void SignSimulator::run() {
             const ssize_t n = ::read(e.line.get(), buf, sizeof buf);
             if (n > 0) {
                 const auto now = Clock::now();
-                if (!e.input.empty() && now - e.lastInput > kStaleInput) {
-                    std::lock_guard lock(mutex_);
-                    dropped_ += e.input.size();
-                    e.input.clear();
-                }
+                if (!e.input.empty() && now - e.lastInput > kStaleInput)
+                    discard(e.input);
                 e.lastInput = now;
                 e.input.append(buf, static_cast<std::size_t>(n));
                 parseInput();
@@ -681,7 +693,7 @@ void SignSimulator::run() {
             const auto now = Clock::now();
             if (!e.hangUpWindow)
                 e.hangUpWindow = {now + kHangUpSettle, now + kHangUpGrace};
-            if ((now >= e.hangUpWindow->first && unreadByProgram(e) == 0) ||
+            if ((now >= e.hangUpWindow->first && unreadByProgram() == 0) ||
                 now >= e.hangUpWindow->second) {
                 hangUp();
                 return;
@@ -714,6 +726,7 @@ void SignSimulator::run() {
             std::lock_guard lock(mutex_);
             e.faults = faults_;
             e.readsPerPanel.clear();
+            e.commandsSeen = 0;
             if (e.faults.randomBytes && !wasRandom)
                 e.nextRandomDue = Clock::now();
         }

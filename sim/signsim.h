@@ -60,7 +60,8 @@ std::string panelReply(char address, const PanelContent& panel, bool rawFlagEcho
 
 // Faults the simulator can inject. With `panels` non-empty, the faults apply only to read
 // commands and write frames for those panels; with it empty, to every command. Hang-up and
-// random bytes concern the whole line and ignore `panels`.
+// random bytes concern the whole line and ignore `panels`. The counts behind badChecksumReplies
+// and hangUpAfterCommands start again whenever faults are set.
 struct SimFaults {
     std::set<char> panels;
 
@@ -85,15 +86,15 @@ struct SimFaults {
     bool randomBytes = false;    // ignore commands, stream random bytes at line pace
 };
 
-// One record of the traffic: a command received or a reply sent.
+// One record of the traffic: a command received, a reply sent, or bytes skipped.
 struct TrafficEvent {
-    enum class Direction { Received, Sent };
+    enum class Direction { Received, Sent, Dropped }; // Dropped: bytes that started no command
     Direction direction;
     std::string bytes;
     std::chrono::system_clock::time_point time;
 };
 
-// "12:34:56.789  RX  52 30 45  |R0E|" (non-printable bytes shown as '.').
+// "12:34:56.789  RX  52 30 45  |R0E|" (TX sent, ?? dropped; non-printable bytes shown as '.').
 std::string formatTraffic(const TrafficEvent& event);
 
 // A command as the simulator parsed it off the line.
