@@ -1,0 +1,278 @@
+// zemta-bench: measures the program's operations against the sign simulator on
+// pseudo-terminals at the default read delay (50 ms), compares each with the floor
+// made of the pauses the operation itself prescribes, and writes a report.
+//
+//   zemta-bench [--report FILE] [--runs N]
+//
+// Message boxes are answered at once, so only the program's own time is measured.
+
+#include "appinfo.h"
+#include "errorreport.h"
+#include "signsim.h"
+#include "tcomsetupfrm.h"
+#include "tform1.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <sys/resource.h>
+#include <sys/utsname.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+long peakRssKiB() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// A temporary COM directory (ZEMTA_COM_DIR) with simulated signs and silent ports.
+class Ports {
+public:
+    Ports() { qputenv("ZEMTA_COM_DIR", dir_.path().toLocal8Bit()); }
+    ~Ports() {
+        sims_.clear();
+        qunsetenv("ZEMTA_COM_DIR");
+    }
+    signsim::SignSimulator& add(int n, bool silent) {
+        signsim::SimOptions options;
+        options.faults.silent = silent;
+        auto sim = std::make_unique<signsim::SignSimulator>(options);
+        sim->startPty((dir_.path() + "/COM" + QString::number(n)).toStdString());
+        sims_.push_back(std::move(sim));
+        return *sims_.back();
+    }
+
+private:
+    QTemporaryDir dir_;
+    std::vector<std::unique_ptr<signsim::SignSimulator>> sims_;
+};
+
+void click(TForm1& form, const char* name) {
+    form.findChild<QPushButton*>(name)->click();
+}
+
+double timedClick(TForm1& form, const char* name) {
+    QElapsedTimer t;
+    t.start();
+    click(form, name);
+    return double(t.nsecsElapsed()) / 1e9;
+}
+
+// Runs the event loop for the given time, as an idle program does.
+void idle(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+struct Row {
+    QString figure;
+    QString value;
+    QString goal;
+    bool met;
+};
+
+QString fmt(double v, int decimals) {
+    return QString::number(v, 'f', decimals);
+}
+
+QString machine() {
+    utsname u{};
+    uname(&u);
+    QString cpu;
+    QFile f("/proc/cpuinfo");
+    if (f.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : f.readAll().split('\n'))
+            if (line.startsWith("model name")) {
+                cpu = QString::fromUtf8(line.mid(line.indexOf(':') + 1)).trimmed();
+                break;
+            }
+    return QStringLiteral("%1 %2, %3, %4 cores")
+        .arg(u.sysname, u.release, cpu.isEmpty() ? QStringLiteral("unknown CPU") : cpu)
+        .arg(sysconf(_SC_NPROCESSORS_ONLN));
+}
+
+// Child mode: start-up to the window shown, with no ports at all.
+int startupProbe(int argc, char** argv) {
+    QApplication app(argc, argv);
+    appinfo::configureApplication(app);
+    InstallComSetupDialog();
+    errorreport::setMessagePresenter([](errorreport::MessageKind, const QString&) {});
+    TForm1 form;
+    form.showCentered();
+    QCoreApplication::processEvents();
+    std::fputs("shown\n", stdout);
+    std::fflush(stdout);
+    return 0;
+}
+
+double measureStartup(const char* self) {
+    QTemporaryDir empty;
+    QElapsedTimer t;
+    t.start();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("ZEMTA_COM_DIR", empty.path().toLocal8Bit().constData(), 1);
+        execl(self, self, "--startup-probe", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return double(t.nsecsElapsed()) / 1e9;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QString report;
+    int runs = 3;
+    for (int i = 1; i < argc; ++i) {
+        const QString a = argv[i];
+        if (a == "--startup-probe")
+            return startupProbe(argc, argv);
+        if (a == "--report" && i + 1 < argc)
+            report = argv[++i];
+        else if (a == "--runs" && i + 1 < argc)
+            runs = std::max(1, std::atoi(argv[++i]));
+    }
+
+    std::vector<double> startups;
+    for (int i = 0; i < runs; ++i)
+        startups.push_back(measureStartup(argv[0]));
+
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    appinfo::configureApplication(app);
+    InstallComSetupDialog();
+    errorreport::setMessagePresenter([](errorreport::MessageKind kind, const QString& text) {
+        if (kind == errorreport::MessageKind::Error)
+            std::fprintf(stderr, "error report: %s\n", qPrintable(text));
+    });
+
+    std::vector<Row> rows;
+
+    // Discovery over COM1..COM255 with no device at all.
+    {
+        Ports none;
+        TForm1 form;
+        std::vector<double> t;
+        for (int i = 0; i < runs; ++i)
+            t.push_back(timedClick(form, "Button36"));
+        const double v = median(t);
+        rows.push_back({"discovery, no device (COM1..COM255)", fmt(v * 1000, 1) + " ms",
+                        "under 50 ms", v < 0.050});
+    }
+
+    // Discovery with the sign on COM3 and two silent ports.
+    {
+        Ports ports;
+        ports.add(2, true);
+        ports.add(3, false);
+        ports.add(5, true);
+        TForm1 form;
+        std::vector<double> t;
+        for (int i = 0; i < runs; ++i)
+            t.push_back(timedClick(form, "Button36"));
+        const double ratio = median(t) / (2 * 0.200 + 0.050);
+        rows.push_back({"discovery, sign + two silent ports / floor 0.45 s", fmt(ratio, 3),
+                        "at most 1.05", ratio <= 1.05});
+    }
+
+    // Read-back, write and idle cost against a prompt sign on COM3.
+    {
+        Ports ports;
+        auto& sign = ports.add(3, false);
+        TForm1 form;
+        form.showCentered();
+        std::vector<double> read, write;
+        for (int i = 0; i < runs; ++i)
+            read.push_back(timedClick(form, "Button7"));
+        for (int i = 0; i < runs; ++i)
+            write.push_back(timedClick(form, "Button8"));
+        const long rss = peakRssKiB();
+        const double readRatio = median(read) / 2.0;
+        const double writeRatio = median(write) / 3.0;
+        rows.push_back(
+            {"\"Прочитать\" / floor 2.0 s", fmt(readRatio, 3), "at most 1.03", readRatio <= 1.03});
+        rows.push_back({"\"Записать\" (write + read-back) / floor 3.0 s", fmt(writeRatio, 3),
+                        "at most 1.03", writeRatio <= 1.03});
+
+        double c0 = cpuSeconds();
+        idle(10000);
+        const double idleCpu = cpuSeconds() - c0;
+        rows.push_back({"CPU over 10 s, port open and idle", fmt(idleCpu, 3) + " s", "under 0.05 s",
+                        idleCpu < 0.05});
+
+        // 100 bytes arrive and stay unread.
+        signsim::SimFaults faults;
+        faults.rawReadReply = std::string(100, 'x');
+        sign.setFaults(faults);
+        form.ComPort->PurgeQueues(true, true);
+        form.ComPort->SendText("R0E");
+        QThread::msleep(200);
+        c0 = cpuSeconds();
+        idle(10000);
+        const double unreadCpu = cpuSeconds() - c0;
+        const int waiting = form.ComPort->WaitingCount();
+        rows.push_back({QStringLiteral("CPU over 10 s, %1 unread bytes waiting").arg(waiting),
+                        fmt(unreadCpu, 3) + " s", "under 0.05 s", unreadCpu < 0.05});
+        rows.push_back({"peak resident memory over writes and read-backs",
+                        fmt(double(rss) / 1024, 1) + " MB", "under 80 MB", rss < 80 * 1024});
+    }
+
+    const double startup = median(startups);
+    rows.insert(rows.begin(), {"start-up to the window shown, no ports",
+                               fmt(startup * 1000, 0) + " ms", "under 0.5 s", startup < 0.5});
+
+    QString table = "| Figure | Measured | Goal | Met |\n|---|---|---|---|\n";
+    bool allMet = true;
+    for (const Row& r : rows) {
+        table += QStringLiteral("| %1 | %2 | %3 | %4 |\n")
+                     .arg(r.figure, r.value, r.goal, r.met ? "yes" : "NO");
+        allMet = allMet && r.met;
+    }
+    std::fputs(qPrintable(table), stdout);
+
+    if (!report.isEmpty()) {
+        QFile f(report);
+        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            QTextStream out(&f);
+            out << "# Performance\n\n"
+                << "Measured by `scripts/bench` against `zemta-sign-sim` on pseudo-terminals, "
+                   "read delay 50 ms, median of "
+                << runs << " runs where an operation is repeated.\n\n"
+                << "Machine: " << machine() << "\n\n"
+                << "The floor of an operation is the sum of the pauses it prescribes itself: "
+                   "a write frame acknowledged at the first poll pauses 50 ms, a panel read "
+                   "at its first cycle 100 ms, a silent port in the search 4 x 50 ms.\n\n"
+                << table;
+        }
+    }
+    return allMet ? 0 : 1;
+}
