@@ -7,13 +7,16 @@ namespace signlink {
 
 namespace {
 
-// A position of the price entry as a frame character: a digit stands for itself;
-// a blank (or missing) position is shown as "0" by the entry and is sent as "0".
+// A position of the price entry as a frame character: a digit stands for itself; a
+// blank (or missing) position is shown as "0" by the entry and is sent as "0". An entry
+// can also hold what the read-back copied from a panel, such as the "---" of a panel
+// without a price; printable ASCII goes back to the sign as it stands, so writing an
+// untouched row leaves its panel as it was. Anything else is sent as "0".
 char priceChar(const QString& price, int position) {
     if (position >= price.size())
         return '0';
     const QChar c = price.at(position);
-    return c >= QLatin1Char('0') && c <= QLatin1Char('9') ? c.toLatin1() : '0';
+    return c > QLatin1Char(' ') && c <= QLatin1Char('~') ? c.toLatin1() : '0';
 }
 
 // Frame sent for a row, then sent again by every attempt until "WOK" comes back.

@@ -45,6 +45,8 @@ TEST(WriteFrame, FramesFollowTheByteTable) {
         {2, false, {"123", false, -1}, "57 31 31 32 33 33 30 30 45 32 30"},
         // W E | 4 5 6 6 | grade "5" (ДТ) | flags "2" (euro)
         {6, true, {"456", false, 4, false, true}, "57 45 34 35 36 36 35 32 45 35 31"},
+        // "---" copied from a panel without a price goes back as it came
+        {3, false, {"---"}, "57 32 2D 2D 2D 2D 31 30 45 32 31"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.frame);
