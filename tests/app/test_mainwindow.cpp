@@ -239,6 +239,25 @@ TEST(SignOperations, WriteSendsTheRowsToBothHalvesAndShowsTheReadBack) {
     EXPECT_TRUE(allSignButtonsEnabled(form));
 }
 
+TEST(SignOperations, AWriteAfterAReadBackLeavesTheSignAsItWas) {
+    PtyPorts ports;
+    signsim::SimOptions options;
+    options.panels['3'] = {"467", '2', 0};
+    options.panels['4'] = {"---", '1', 0}; // a row without a price
+    auto& sign = ports.addSign(3, options);
+    MessageRecorder messages;
+    TForm1 form;
+    useShortReadDelay(form);
+
+    control<QPushButton>(form, "Button7")->click();
+    control<QPushButton>(form, "Button8")->click();
+
+    EXPECT_TRUE(messages.errors().empty());
+    EXPECT_EQ(sign.panel('3').price, "467");
+    EXPECT_EQ(sign.panel('4').price, "---");
+    EXPECT_EQ(sign.panel('D').price, "---");
+}
+
 TEST(SignOperations, ButtonsAndEffectAreHeldWhileTheWriteLetsMessagesThrough) {
     PtyPorts ports;
     ports.addSign(3);
