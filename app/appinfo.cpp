@@ -6,7 +6,9 @@
 namespace appinfo {
 
 void configureApplication(QApplication& app) {
-    QApplication::setApplicationDisplayName(kApplicationTitle);
+    // The title is the application's name. Set as Qt's display name it would also be
+    // appended to the main window's caption on X11, which must read as it stands.
+    QCoreApplication::setApplicationName(kApplicationTitle);
     QCoreApplication::setOrganizationName(kCompanyName);
     QCoreApplication::setApplicationVersion(kProductVersion);
     app.setProperty("fileVersion", kFileVersion);
