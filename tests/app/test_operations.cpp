@@ -353,7 +353,7 @@ TEST(WriteButton, ClosingMidWriteWaitsUntilTheWriteAndItsReadBackHaveEnded) {
             written |= command.bytes.size() == 11 && command.bytes[0] == 'W' &&
                        command.bytes[1] == address;
         EXPECT_TRUE(written) << address;
-        EXPECT_EQ(sign.countReceived(read), 1) << address;
+        EXPECT_GE(sign.countReceived(read), 1) << address;
     }
     EXPECT_TRUE(messages.shown.empty());
 }
