@@ -38,8 +38,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const QColor kPureRed(255, 0, 0);
-const QColor kPureGreen(0, 255, 0);
 const QString kBad = QStringLiteral("XX.XX");
 
 // The read-back's steps in the order they run: panel, display label, price entry (first
@@ -69,21 +67,6 @@ const Step& stepOf(char address) {
     throw std::out_of_range("no panel");
 }
 
-// Price entries of rows 1..10.
-constexpr const char* kEntries[10] = {"MaskEdit6", "MaskEdit5", "MaskEdit4", "MaskEdit3",
-                                      "MaskEdit1", "input6",    "input7",    "input8",
-                                      "input9",    "input10"};
-
-// Attribute sets of rows 1..5: grade selector, "Снежинка", "Евро".
-constexpr const char* kSets[5][3] = {{"ComboBox5", "CheckBox10", "CheckBox15"},
-                                     {"ComboBox4", "CheckBox9", "CheckBox14"},
-                                     {"ComboBox3", "CheckBox8", "CheckBox13"},
-                                     {"ComboBox2", "CheckBox7", "CheckBox12"},
-                                     {"ComboBox1", "CheckBox2", "CheckBox11"}};
-
-constexpr const char* kSignButtons[] = {"Button5",  "Button7", "Button8", "Button6",
-                                        "Button36", "Button2", "Button1", "effect"};
-
 // The sign's 20 panels, each different; `variant` gives another set of contents.
 signsim::SimOptions distinctPanels(int variant = 0) {
     signsim::SimOptions options;
@@ -100,10 +83,6 @@ QString priceOf(const signsim::SimOptions& options, char address) {
     return QString::fromStdString(options.panels.at(address).price);
 }
 
-QColor textColor(QLabel* label) {
-    return label->palette().color(QPalette::WindowText);
-}
-
 QString labelState(TForm1& form, const char* name) {
     auto* label = control<QLabel>(form, name);
     return label->text() + QLatin1Char(' ') + textColor(label).name();
@@ -115,9 +94,9 @@ QString shows(const QString& text, const QColor& color) {
 QString setState(TForm1& form, int set) {
     const auto& names = kSets[set - 1];
     return QStringLiteral("%1 %2 %3")
-        .arg(control<QComboBox>(form, names[0])->currentIndex())
-        .arg(control<QCheckBox>(form, names[1])->isChecked())
-        .arg(control<QCheckBox>(form, names[2])->isChecked());
+        .arg(control<QComboBox>(form, names.grade)->currentIndex())
+        .arg(control<QCheckBox>(form, names.snowflake)->isChecked())
+        .arg(control<QCheckBox>(form, names.euro)->isChecked());
 }
 QString setStateOf(const signsim::PanelContent& panel) {
     return QStringLiteral("%1 %2 %3")
@@ -141,28 +120,6 @@ QStringList displayState(TForm1& form) {
     for (int set = 1; set <= 5; ++set)
         state << setState(form, set);
     return state;
-}
-
-bool allSignButtonsEnabled(TForm1& form) {
-    for (const char* name : kSignButtons)
-        if (!control<QPushButton>(form, name)->isEnabled())
-            return false;
-    return true;
-}
-
-void click(TForm1& form, const char* button) {
-    control<QPushButton>(form, button)->click();
-}
-
-void retype(TForm1& form, const char* entry, const QString& digits) {
-    auto* edit = control<TMaskEdit>(form, entry);
-    pressKey(edit, Qt::Key_Home);
-    typeText(edit, digits);
-}
-
-// A quick read delay that still leaves a reply (about 10 ms on the line) a wide margin.
-void useShortReadDelay(TForm1& form, int ms = 30) {
-    control<QSlider>(form, "RxSlider1")->setValue(ms);
 }
 
 // The message of a port whose line went away (EIO) in one of the calls an exchange makes.
@@ -189,28 +146,6 @@ int readsReceived(const signsim::SignSimulator& sign) {
         count += command.bytes.size() == 3 && command.bytes[0] == 'R';
     return count;
 }
-
-// Sets an environment variable for its lifetime.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QString& value)
-        : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
-        qputenv(name_, QFile::encodeName(value));
-    }
-    ~ScopedEnv() {
-        if (had_)
-            qputenv(name_, old_);
-        else
-            qunsetenv(name_);
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* name_;
-    bool had_;
-    QByteArray old_;
-};
 
 // Faults set by a table row.
 SimFaults withFaults(void (*set)(SimFaults&)) {
@@ -308,7 +243,7 @@ TEST_P(ReadBackFaults, OnlyAMatchingReplyWithItsMarkersTurnsTheLabelGreen) {
     ports.addSign(3, options);
     MessageRecorder messages;
     TForm1 form;
-    useShortReadDelay(form);
+    useShortReadDelay(form, 30);
     const Step& faulty = stepOf(c.panel);
     // What the faulty panel's entry and set hold before; a bad reply leaves them so.
     QString entryBefore;
@@ -411,11 +346,11 @@ TEST_P(WriteFaults, EveryFrameGoesOutAndTheReadBackShowsWhatTheSignHolds) {
     auto& sign = ports.addSign(3, options);
     MessageRecorder messages;
     TForm1 form;
-    useShortReadDelay(form);
+    useShortReadDelay(form, 30);
     const QString prices[10] = {"120", "231", "342", "453", "564",
                                 "675", "786", "897", "908", "019"};
     for (int row = 1; row <= 10; ++row)
-        retype(form, kEntries[row - 1], prices[row - 1]);
+        retype(form, kRows[row - 1].entry, prices[row - 1]);
     messages.shown.clear();
 
     click(form, "Button8");
@@ -425,7 +360,7 @@ TEST_P(WriteFaults, EveryFrameGoesOutAndTheReadBackShowsWhatTheSignHolds) {
     EXPECT_TRUE(allSignButtonsEnabled(form));
     for (int row = 1; row <= 10; ++row) {
         SCOPED_TRACE(row);
-        EXPECT_EQ(entryText(form, kEntries[row - 1]), prices[row - 1]);
+        EXPECT_EQ(entryText(form, kRows[row - 1].entry), prices[row - 1]);
         for (char address : {char('0' + row - 1), char('@' + row - 1)}) {
             const bool faulty = row == 3;
             // Sent, then resent by each attempt; a busy machine may cost any frame an
@@ -537,7 +472,7 @@ class SignHangingUp : public ::testing::Test {
 protected:
     void start() {
         form = std::make_unique<TForm1>();
-        useShortReadDelay(*form);
+        useShortReadDelay(*form, 30);
         messages.shown.clear();
     }
     // Sets the faults, clicks, and checks what every hang-up gives: one error report with
@@ -623,7 +558,7 @@ TEST_F(SignHangingUp, MidReadBackKeepsTheStepsDoneAndLeavesTheRestAsItWas) {
 TEST_F(SignHangingUp, MidWriteStopsTheFramesSkipsTheReadBackAndChangesNoEntry) {
     start();
     for (int row = 1; row <= 10; ++row)
-        retype(*form, kEntries[row - 1], QString::number(300 + row));
+        retype(*form, kRows[row - 1].entry, QString::number(300 + row));
     control<QCheckBox>(*form, "chk2")->setChecked(true);
     const QStringList before = displayState(*form);
     sign.clearRecords();
@@ -685,7 +620,7 @@ TEST(Noise, TenSecondsOfRandomBytesShowNoUnconfirmedPanelAndLoseNothing) {
     TForm1 form;
     useShortReadDelay(form, 20); // room for a write and a read-back in ten seconds
     for (int row = 1; row <= 10; ++row)
-        retype(form, kEntries[row - 1], QString::number(600 + row));
+        retype(form, kRows[row - 1].entry, QString::number(600 + row));
     messages.shown.clear();
     sign.clearRecords();
     SimFaults noise;

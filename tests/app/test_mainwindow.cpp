@@ -25,24 +25,6 @@ using errorreport::MessageKind;
 
 namespace {
 
-const QColor kPureRed(255, 0, 0);
-const QColor kPureGreen(0, 255, 0);
-
-// The seven buttons a write or read-back holds, and "Эффект".
-constexpr const char* kSignButtons[] = {"Button5",  "Button7", "Button8", "Button6",
-                                        "Button36", "Button2", "Button1", "effect"};
-
-QColor textColor(QLabel* label) {
-    return label->palette().color(QPalette::WindowText);
-}
-
-bool allSignButtonsEnabled(TForm1& form) {
-    for (const char* name : kSignButtons)
-        if (!control<QPushButton>(form, name)->isEnabled())
-            return false;
-    return true;
-}
-
 // The message a closed port gives for the first call of every sign operation.
 QString closedPortMessage(TForm1& form) {
     try {
@@ -51,11 +33,6 @@ QString closedPortMessage(TForm1& form) {
         return QString::fromUtf8(e.what());
     }
     return {};
-}
-
-// A quick read delay (the replies of the paced simulator still arrive within three polls).
-void useShortReadDelay(TForm1& form) {
-    control<QSlider>(form, "RxSlider1")->setValue(10);
 }
 
 } // namespace
@@ -175,7 +152,7 @@ TEST(SignOperations, ReadBackShowsEveryPanelAndFillsEntriesAndAttributeSets) {
     ports.addSign(3, options);
     MessageRecorder messages;
     TForm1 form;
-    useShortReadDelay(form);
+    useShortReadDelay(form, 10);
 
     control<QPushButton>(form, "Button7")->click();
 
@@ -212,7 +189,7 @@ TEST(SignOperations, WriteSendsTheRowsToBothHalvesAndShowsTheReadBack) {
     auto& sign = ports.addSign(3);
     MessageRecorder messages;
     TForm1 form;
-    useShortReadDelay(form);
+    useShortReadDelay(form, 10);
 
     typeText(control<TMaskEdit>(form, "MaskEdit6"), "123"); // row 1
     auto* row2 = control<TMaskEdit>(form, "MaskEdit5");
@@ -247,7 +224,7 @@ TEST(SignOperations, AWriteAfterAReadBackLeavesTheSignAsItWas) {
     auto& sign = ports.addSign(3, options);
     MessageRecorder messages;
     TForm1 form;
-    useShortReadDelay(form);
+    useShortReadDelay(form, 10);
 
     control<QPushButton>(form, "Button7")->click();
     control<QPushButton>(form, "Button8")->click();
@@ -263,7 +240,7 @@ TEST(SignOperations, ButtonsAndEffectAreHeldWhileTheWriteLetsMessagesThrough) {
     ports.addSign(3);
     MessageRecorder messages;
     TForm1 form;
-    useShortReadDelay(form);
+    useShortReadDelay(form, 10);
 
     bool checked = false;
     bool anyEnabledMeanwhile = false;
@@ -284,7 +261,7 @@ TEST(SignOperations, CloseDuringAWriteWaitsForItsEnd) {
     auto& sign = ports.addSign(3);
     MessageRecorder messages;
     TForm1 form;
-    useShortReadDelay(form);
+    useShortReadDelay(form, 10);
     form.showCentered();
 
     // The close request arrives at the write's first message pump.

@@ -33,40 +33,6 @@ void PrintTo(const PanelContent& panel, std::ostream* os) {
 
 namespace {
 
-const QColor kPureRed(255, 0, 0);
-const QColor kPureGreen(0, 255, 0);
-
-// One price row's controls; index row - 1 (row 1 at the bottom of the window).
-struct RowControls {
-    const char* entry;
-    const char* notUsed;
-    const char* firstLabel;
-    const char* secondLabel;
-};
-constexpr RowControls kRows[10] = {
-    {"MaskEdit6", "CheckBox3", "Label9", "lbl5"},  {"MaskEdit5", "CheckBox6", "Label12", "lbl4"},
-    {"MaskEdit4", "CheckBox4", "Label13", "lbl3"}, {"MaskEdit3", "CheckBox5", "Label14", "lbl2"},
-    {"MaskEdit1", "CheckBox1", "Label10", "lbl1"}, {"input6", "chk5", "Label15", "Label2"},
-    {"input7", "chk4", "Label16", "Label3"},       {"input8", "chk3", "Label19", "Label4"},
-    {"input9", "chk2", "Label20", "Label8"},       {"input10", "chk1", "Label21", "Label11"},
-};
-
-// The hidden attribute sets of rows 1..5 (rows 6..10 use row 5's).
-struct SetControls {
-    const char* grade;
-    const char* snowflake;
-    const char* euro;
-};
-constexpr SetControls kSets[5] = {
-    {"ComboBox5", "CheckBox10", "CheckBox15"}, {"ComboBox4", "CheckBox9", "CheckBox14"},
-    {"ComboBox3", "CheckBox8", "CheckBox13"},  {"ComboBox2", "CheckBox7", "CheckBox12"},
-    {"ComboBox1", "CheckBox2", "CheckBox11"},
-};
-
-// The seven buttons a write or read-back holds, and "Эффект".
-constexpr const char* kSignButtons[] = {"Button5",  "Button7", "Button8", "Button6",
-                                        "Button36", "Button2", "Button1", "effect"};
-
 char firstHalf(int row) {
     return static_cast<char>('0' + row - 1);
 }
@@ -84,10 +50,6 @@ signsim::SimOptions distinctPanels() {
     return options;
 }
 
-QColor textColor(QLabel* label) {
-    return label->palette().color(QPalette::WindowText);
-}
-
 void expectLabel(TForm1& form, const char* name, const QString& text, const QColor& color) {
     auto* label = control<QLabel>(form, name);
     EXPECT_EQ(label->text(), text) << name;
@@ -101,13 +63,6 @@ void expectSetFrom(TForm1& form, int set, const signsim::PanelContent& panel) {
     EXPECT_EQ(control<QComboBox>(form, names.grade)->currentIndex(), panel.grade - '1');
     EXPECT_EQ(control<QCheckBox>(form, names.snowflake)->isChecked(), (panel.flags & 1) != 0);
     EXPECT_EQ(control<QCheckBox>(form, names.euro)->isChecked(), (panel.flags & 2) != 0);
-}
-
-bool allSignButtonsEnabled(TForm1& form) {
-    for (const char* name : kSignButtons)
-        if (!control<QPushButton>(form, name)->isEnabled())
-            return false;
-    return true;
 }
 
 // Everything a sign operation may change on screen or in the hidden sets, as text.
@@ -129,44 +84,6 @@ QStringList displayState(TForm1& form) {
                      .arg(control<QCheckBox>(form, set.euro)->isChecked());
     return state;
 }
-
-void click(TForm1& form, const char* button) {
-    control<QPushButton>(form, button)->click();
-}
-
-// Replaces what an entry holds, as the operator does: cursor home, then the digits.
-void retype(TForm1& form, const char* entry, const QString& digits) {
-    auto* edit = control<TMaskEdit>(form, entry);
-    pressKey(edit, Qt::Key_Home);
-    typeText(edit, digits);
-}
-
-// A quick read delay; the simulator's replies still arrive within the first poll.
-void useShortReadDelay(TForm1& form) {
-    control<QSlider>(form, "RxSlider1")->setValue(20);
-}
-
-// Sets an environment variable for its lifetime.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QString& value)
-        : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
-        qputenv(name_, QFile::encodeName(value));
-    }
-    ~ScopedEnv() {
-        if (had_)
-            qputenv(name_, old_);
-        else
-            qunsetenv(name_);
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* name_;
-    bool had_;
-    QByteArray old_;
-};
 
 QByteArray fileContent(const QString& path) {
     QFile file(path);

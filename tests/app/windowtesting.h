@@ -6,7 +6,12 @@
 #include "tform1.h"
 
 #include <QApplication>
+#include <QColor>
+#include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
 #include <QWidget>
 
 #include <functional>
@@ -90,3 +95,87 @@ inline void typeText(QWidget* widget, const QString& text) {
         pressKey(widget, key, QString(c));
     }
 }
+
+// Replaces what a masked entry holds, as the operator does: cursor home, then the digits.
+inline void retype(QWidget& window, const char* entry, const QString& digits) {
+    auto* edit = control<TMaskEdit>(window, entry);
+    pressKey(edit, Qt::Key_Home);
+    typeText(edit, digits);
+}
+
+inline void click(QWidget& window, const char* button) {
+    control<QPushButton>(window, button)->click();
+}
+
+// A quick read delay for tests; the simulator's replies (about 10 ms on the line) still
+// arrive within the polls.
+inline void useShortReadDelay(QWidget& window, int ms = 20) {
+    control<QSlider>(window, "RxSlider1")->setValue(ms);
+}
+
+inline const QColor kPureRed(255, 0, 0);
+inline const QColor kPureGreen(0, 255, 0);
+
+inline QColor textColor(QLabel* label) {
+    return label->palette().color(QPalette::WindowText);
+}
+
+// The seven buttons a write or read-back holds, and "Эффект".
+inline constexpr const char* kSignButtons[] = {"Button5",  "Button7", "Button8", "Button6",
+                                               "Button36", "Button2", "Button1", "effect"};
+
+inline bool allSignButtonsEnabled(QWidget& window) {
+    for (const char* name : kSignButtons)
+        if (!control<QPushButton>(window, name)->isEnabled())
+            return false;
+    return true;
+}
+
+// One price row's controls; index row - 1 (row 1 at the bottom of the window).
+struct RowControls {
+    const char* entry;
+    const char* notUsed;
+    const char* firstLabel;
+    const char* secondLabel;
+};
+inline constexpr RowControls kRows[10] = {
+    {"MaskEdit6", "CheckBox3", "Label9", "lbl5"},  {"MaskEdit5", "CheckBox6", "Label12", "lbl4"},
+    {"MaskEdit4", "CheckBox4", "Label13", "lbl3"}, {"MaskEdit3", "CheckBox5", "Label14", "lbl2"},
+    {"MaskEdit1", "CheckBox1", "Label10", "lbl1"}, {"input6", "chk5", "Label15", "Label2"},
+    {"input7", "chk4", "Label16", "Label3"},       {"input8", "chk3", "Label19", "Label4"},
+    {"input9", "chk2", "Label20", "Label8"},       {"input10", "chk1", "Label21", "Label11"},
+};
+
+// The hidden attribute sets of rows 1..5 (rows 6..10 use row 5's).
+struct SetControls {
+    const char* grade;
+    const char* snowflake;
+    const char* euro;
+};
+inline constexpr SetControls kSets[5] = {
+    {"ComboBox5", "CheckBox10", "CheckBox15"}, {"ComboBox4", "CheckBox9", "CheckBox14"},
+    {"ComboBox3", "CheckBox8", "CheckBox13"},  {"ComboBox2", "CheckBox7", "CheckBox12"},
+    {"ComboBox1", "CheckBox2", "CheckBox11"},
+};
+
+// Sets an environment variable for its lifetime.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const QString& value)
+        : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
+        qputenv(name_, QFile::encodeName(value));
+    }
+    ~ScopedEnv() {
+        if (had_)
+            qputenv(name_, old_);
+        else
+            qunsetenv(name_);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    bool had_;
+    QByteArray old_;
+};
