@@ -2,8 +2,36 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
 
 namespace appinfo {
+
+namespace {
+// The program's icon: a small price sign, green digits on black, drawn at start-up so
+// the program needs no image files.
+QIcon signIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48, 64}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(Qt::black);
+        painter.setPen(QPen(QColor(160, 160, 160), size / 16.0));
+        painter.drawRoundedRect(QRectF(0.5, 0.5, size - 1, size - 1), size / 8.0, size / 8.0);
+        QFont digits(availableFamily(kArial));
+        digits.setBold(true);
+        digits.setPixelSize(size * 5 / 8);
+        painter.setFont(digits);
+        painter.setPen(QColor(0, 255, 0));
+        painter.drawText(QRect(0, 0, size, size), Qt::AlignCenter, QStringLiteral("95"));
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+} // namespace
 
 void configureApplication(QApplication& app) {
     // The title is the application's name. Set as Qt's display name it would also be
@@ -14,6 +42,7 @@ void configureApplication(QApplication& app) {
     app.setProperty("fileVersion", kFileVersion);
     app.setProperty("comment", kComment);
     app.setProperty("language", kLanguage);
+    QApplication::setWindowIcon(signIcon());
 }
 
 QString availableFamily(const QStringList& families) {
