@@ -5,6 +5,9 @@
 
 #include <QMetaObject>
 
+#include <condition_variable>
+#include <mutex>
+
 // One hand-over of events to the component's thread.
 struct TComThread::HandOver {
     TComEvents events = 0;

@@ -6,9 +6,7 @@
 
 #include "comtypes.h"
 
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 class ComEventWaiter;

@@ -220,12 +220,9 @@ void TCustomComPort::DispatchEvents(TComEvents events) {
     // ends the watcher; the port stays open without one.
     try {
         unsigned lines = 0;
-        if (events & comEvent(evError)) {
-            int count = 0;
-            if (int e = device_->waiting(count))
-                throw EComPort(CError_ClearComFailed, e);
-        }
-        if (events & comEvent(evRxChar)) {
+        // An error event clears the line-error state and a received-character event
+        // reads the input count; one query of the input queue serves both.
+        if (events & (comEvent(evError) | comEvent(evRxChar))) {
             int count = 0;
             if (int e = device_->waiting(count))
                 throw EComPort(CError_ClearComFailed, e);
