@@ -1,6 +1,8 @@
 // Price write: frame building and the acknowledged write of all 20 panels.
 #include "pricewrite.h"
 
+#include "readback.h"
+
 #include <QtGlobal>
 
 namespace signlink {
@@ -11,8 +13,12 @@ namespace {
 // blank (or missing) position is shown as "0" by the entry and is sent as "0". An entry
 // can also hold what the read-back copied from a panel, such as the "---" of a panel
 // without a price; printable ASCII goes back to the sign as it stands, so writing an
-// untouched row leaves its panel as it was. Anything else is sent as "0".
-char priceChar(const QString& price, int position) {
+// untouched row leaves its panel as it was. Anything else is sent as "0", unless the
+// position still holds a byte the sign reported, which goes back as it came.
+char priceChar(const PriceRow& input, int position) {
+    if (const std::optional<char>& held = input.heldBytes.at(position))
+        return *held;
+    const QString& price = input.price;
     if (position >= price.size())
         return '0';
     const QChar c = price.at(position);
@@ -20,7 +26,8 @@ char priceChar(const QString& price, int position) {
 }
 
 // Frame sent for a row, then sent again by every attempt until "WOK" comes back.
-void awaitAcknowledgement(SignLink& link, const QByteArray& frame) {
+// Returns whether it came.
+bool awaitAcknowledgement(SignLink& link, const QByteArray& frame) {
     for (int attempt = 1; attempt <= kAckAttempts; ++attempt) {
         link.port().SendText(frame);
         // Whatever the sign answered to the earlier copies goes here.
@@ -29,10 +36,11 @@ void awaitAcknowledgement(SignLink& link, const QByteArray& frame) {
         link.pollWriteAck();
         if (link.ackBuffer().startsWith("WOK")) {
             link.log(kAckGood + signText(link.ackBuffer()));
-            return;
+            return true;
         }
     }
     // Three attempts without "WOK": the write goes on; the read-back shows the result.
+    return false;
 }
 
 } // namespace
@@ -54,9 +62,9 @@ QByteArray buildWriteBody(int row, bool secondHalf, const PriceRow& input) {
         body.append('0');
         body.append('\0');
     } else {
-        const char third = priceChar(input.price, 2);
-        body.append(priceChar(input.price, 0));
-        body.append(priceChar(input.price, 1));
+        const char third = priceChar(input, 2);
+        body.append(priceChar(input, 0));
+        body.append(priceChar(input, 1));
         body.append(third);
         body.append(third); // the sign expects the last price character twice
         const bool graded = input.gradeIndex >= 0 && input.gradeIndex <= 4;
@@ -74,7 +82,20 @@ QByteArray buildWriteFrame(int row, bool secondHalf, const PriceRow& input) {
     return body + checksumChars(body);
 }
 
-void writeSign(SignLink& link, PriceWriteView& view) {
+PriceRow heldRow(const PanelReply& reply) {
+    PriceRow row;
+    const QByteArray price = reply.price();
+    row.price = QString::fromLatin1(price);
+    for (int i = 0; i < 3 && i < price.size(); ++i)
+        row.heldBytes.at(i) = price.at(i);
+    row.gradeIndex = reply.gradeIndex();
+    row.snowflake = reply.snowflake();
+    row.euro = reply.euro();
+    return row;
+}
+
+WriteRecord writeSign(SignLink& link, PriceWriteView& view) {
+    WriteRecord record;
     view.setProgress(0);
     view.setProgress(1);
     link.pumpMessages();
@@ -82,25 +103,28 @@ void writeSign(SignLink& link, PriceWriteView& view) {
 
     for (int row = 1; row <= 10; ++row) {
         // Read once: both halves get the row as it stood before its first frame.
-        const PriceRow input = view.readRow(row);
-        for (const bool secondHalf : {false, true}) {
-            const int frameNumber = 2 * row - (secondHalf ? 0 : 1);
-            const QByteArray body = buildWriteBody(row, secondHalf, input);
+        const PriceRow firstHalf = view.readRow(row);
+        const PriceRow secondHalf = view.secondHalfOf(row, firstHalf);
+        for (const bool second : {false, true}) {
+            const int frameNumber = 2 * row - (second ? 0 : 1);
+            const QByteArray body = buildWriteBody(row, second, second ? secondHalf : firstHalf);
             link.lastChecksum() = checksumChars(body);
             // The frame is sent from this copy: an operation let through by the pump
             // below may overwrite the reply buffer, but not what goes on the line.
             const QByteArray frame = body + link.lastChecksum();
             link.replyBuffer() = frame;
             link.log(kWillWrite + QString::number(row) +
-                     (secondHalf ? kSecondHalfPanel : kFirstHalfPanel) + signText(frame));
+                     (second ? kSecondHalfPanel : kFirstHalfPanel) + signText(frame));
             if (frameNumber > 1) {
                 view.setProgress(frameNumber);
                 link.pumpMessages();
             }
             link.port().SendText(frame);
-            awaitAcknowledgement(link, frame);
+            const bool acknowledged = awaitAcknowledgement(link, frame);
+            record.at(frameNumber - 1) = {row, second, frame, acknowledged};
         }
     }
+    return record;
 }
 
 } // namespace signlink

@@ -4,7 +4,12 @@
 
 #include "signlink.h"
 
+#include <array>
+#include <optional>
+
 namespace signlink {
+
+struct PanelReply;
 
 // What the write reads of one price row, once, before the row's two frames.
 struct PriceRow {
@@ -13,7 +18,24 @@ struct PriceRow {
     int gradeIndex = 0;   // 0..4, -1 when no grade is selected
     bool snowflake = false;
     bool euro = false;
+    // Per position, a byte the sign itself reported (copied in by a read-back and not
+    // edited since): it goes back to the sign exactly as it came, whatever it is.
+    std::array<std::optional<char>, 3> heldBytes{};
 };
+
+// The row as a panel reports it, to be written back unchanged: its three price bytes
+// as they came, its grade and its two flags.
+PriceRow heldRow(const PanelReply& reply);
+
+// What the write sent to one panel, and whether the sign acknowledged it.
+struct SentFrame {
+    int row = 0;
+    bool secondHalf = false;
+    QByteArray frame; // the 11 bytes on the line
+    bool acknowledged = false;
+};
+// The 20 frames in the order they were sent.
+using WriteRecord = std::array<SentFrame, 20>;
 
 inline const QString kWillWrite = QStringLiteral("Запишу ");
 inline const QString kFirstHalfPanel = QStringLiteral(" панель:");
@@ -35,11 +57,16 @@ QByteArray buildWriteFrame(int row, bool secondHalf, const PriceRow& input);
 class PriceWriteView {
 public:
     virtual ~PriceWriteView() = default;
+    // The row's inputs, read once before its two frames.
     virtual PriceRow readRow(int row) = 0;
+    // What the row's second-half frame carries; the same as the first half's unless a
+    // caller keeps the two halves of a row apart.
+    virtual PriceRow secondHalfOf(int /*row*/, const PriceRow& firstHalf) { return firstHalf; }
     virtual void setProgress(int position) = 0;
 };
 
 // The write sequence (without the read-back that follows it); port failures propagate.
-void writeSign(SignLink& link, PriceWriteView& view);
+// Returns what went to each panel and whether the sign acknowledged it.
+WriteRecord writeSign(SignLink& link, PriceWriteView& view);
 
 } // namespace signlink

@@ -1,6 +1,8 @@
 // Price read-back: the checksum-checked panel read and the whole-sign sequence.
 #include "readback.h"
 
+#include <algorithm>
+
 namespace signlink {
 
 namespace {
@@ -66,6 +68,19 @@ bool PanelReply::euro() const {
     return (byteAt(bytes, 7) & 0x02) != 0;
 }
 
+const PanelReply& SignContents::panel(int row, bool secondHalf) const {
+    return panels_.at((secondHalf ? 10 : 0) + row - 1);
+}
+
+PanelReply& SignContents::panel(int row, bool secondHalf) {
+    return panels_.at((secondHalf ? 10 : 0) + row - 1);
+}
+
+int SignContents::goodPanels() const {
+    return static_cast<int>(std::count_if(panels_.begin(), panels_.end(),
+                                          [](const PanelReply& r) { return r.good(); }));
+}
+
 QByteArray readCommand(char address) {
     QByteArray command("R");
     command.append(address);
@@ -96,7 +111,8 @@ void readPanel(SignLink& link, char address) {
         reply = kBlankReply;
 }
 
-void readBackSign(SignLink& link, ReadBackView& view) {
+SignContents readBackSign(SignLink& link, ReadBackView& view) {
+    SignContents contents;
     view.setProgress(0);
     view.setProgress(1);
     link.pumpMessages();
@@ -107,6 +123,7 @@ void readBackSign(SignLink& link, ReadBackView& view) {
         const PanelReply reply{link.replyBuffer()};
         if (!reply.good())
             link.log(kBadData + signText(reply.bytes));
+        contents.panel(step.row, !step.firstHalf) = reply;
         view.showPanel(step, reply);
 
         if (step.zeroFirst) {
@@ -116,6 +133,7 @@ void readBackSign(SignLink& link, ReadBackView& view) {
         view.setProgress(step.progressAfter);
         link.pumpMessages();
     }
+    return contents;
 }
 
 } // namespace signlink

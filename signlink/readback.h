@@ -38,6 +38,19 @@ struct PanelReply {
     bool euro() const;        // bit 1 of byte 7 ("Евро")
 };
 
+// What a read-back found: the reply of every panel, blank for a panel that gave no
+// reply with a matching checksum.
+class SignContents {
+public:
+    const PanelReply& panel(int row, bool secondHalf) const;
+    PanelReply& panel(int row, bool secondHalf);
+    // Panels whose reply was good.
+    int goodPanels() const;
+
+private:
+    std::array<PanelReply, 20> panels_; // first half rows 1..10, then second half
+};
+
 // Receives the read-back's results.
 class ReadBackView {
 public:
@@ -66,7 +79,8 @@ QByteArray readCommand(char address);
 // buffer holds a 14-byte reply whose checksum matched, or 16 spaces.
 void readPanel(SignLink& link, char address);
 
-// Reads all 20 panels in step order; port failures propagate.
-void readBackSign(SignLink& link, ReadBackView& view);
+// Reads all 20 panels in step order and returns what each held; port failures
+// propagate.
+SignContents readBackSign(SignLink& link, ReadBackView& view);
 
 } // namespace signlink

@@ -47,6 +47,12 @@ TEST(WriteFrame, FramesFollowTheByteTable) {
         {6, true, {"456", false, 4, false, true}, "57 45 34 35 36 36 35 32 45 35 31"},
         // "---" copied from a panel without a price goes back as it came
         {3, false, {"---"}, "57 32 2D 2D 2D 2D 31 30 45 32 31"},
+        // bytes the sign reported go back as they came: 0x01, "4", 0xC0 (code page 1251
+        // "А"); the entry shows them as something else, which does not matter
+        {3,
+         false,
+         {"04А", false, 0, false, false, {'\x01', std::nullopt, '\xC0'}},
+         "57 32 01 34 C0 C0 31 30 45 31 34"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.frame);
@@ -109,7 +115,7 @@ TEST_F(WriteSign, EveryRowReachesBothHalvesAndIsAcknowledgedAtOnce) {
     view.rows[2] = {"4 7", false, 2, false, true};
     view.rows[3] = {"999", true};
 
-    writeSign(link, view);
+    const WriteRecord record = writeSign(link, view);
 
     EXPECT_EQ(sign->panel('0'), (signsim::PanelContent{"123", '1', 0x00}));
     EXPECT_EQ(sign->panel('@'), (signsim::PanelContent{"123", '1', 0x00}));
@@ -127,6 +133,12 @@ TEST_F(WriteSign, EveryRowReachesBothHalvesAndIsAcknowledgedAtOnce) {
     EXPECT_EQ(link.ackBuffer(), "WOK##");
     EXPECT_EQ(link.replyBuffer(), frames.back());
     EXPECT_EQ(link.lastChecksum(), frames.back().right(2));
+    for (int k = 0; k < 20; ++k) {
+        EXPECT_EQ(record.at(k).frame, frames.at(k));
+        EXPECT_TRUE(record.at(k).acknowledged);
+    }
+    EXPECT_EQ(record.at(3).row, 2);
+    EXPECT_TRUE(record.at(3).secondHalf);
 
     // Row 10's frames: W 9 / W I | 0 0 0 0 | "1" | "0" | E | checksum
     EXPECT_TRUE(log.contains(QStringLiteral("Запишу 10 панель:W9000010E2A")));
@@ -161,8 +173,10 @@ TEST_F(WriteSign, SignThatNeverAcknowledgesGetsEveryFrameFourTimes) {
         options.faults.ack = ack;
         connect(options, 5); // short polls: the outcome does not depend on timing here
 
-        writeSign(link, view);
+        const WriteRecord record = writeSign(link, view);
 
+        for (const SentFrame& frame : record)
+            EXPECT_FALSE(frame.acknowledged) << frame.frame.constData();
         ASSERT_TRUE(sign->waitForCommands(80, std::chrono::seconds(5)));
         for (const QByteArray& frame : allFrames())
             EXPECT_EQ(copiesOnLine(frame), 4) << frame.constData();

@@ -1,0 +1,78 @@
+// Write check: what each panel was sent against what it holds afterwards.
+#include "writecheck.h"
+
+#include <algorithm>
+
+namespace signlink {
+
+namespace {
+
+// Offsets in a write frame and in a panel reply.
+constexpr int kFramePrice = 2; // three price bytes, in both
+constexpr int kFrameGrade = 6;
+constexpr int kFrameFlags = 7;
+constexpr int kReplyGrade = 6;
+constexpr int kReplyFlags = 7;
+// The flag bits both sides carry: "Снежинка" and "Евро".
+constexpr int kFlagBits = 0x03;
+
+char byteAt(const QByteArray& bytes, int i) {
+    return i < bytes.size() ? bytes.at(i) : '\0';
+}
+
+} // namespace
+
+QString PanelMismatch::describe() const {
+    QString line = QStringLiteral("ряд ") + QString::number(row) +
+                   (secondHalf ? QStringLiteral(", вторая половина: ")
+                               : QStringLiteral(", первая половина: "));
+    if (!replied)
+        return line + QStringLiteral("нет ответа");
+    line += QStringLiteral("записано ") + signText(sentPrice) + QStringLiteral(", на стеле ") +
+            signText(heldPrice);
+    if (attributesDiffer)
+        line += QStringLiteral(", сорт или флаги отличаются");
+    if (!acknowledged && !priceDiffers && !attributesDiffer)
+        line += QStringLiteral(", запись не подтверждена");
+    return line;
+}
+
+std::vector<PanelMismatch> checkWrite(const WriteRecord& sent, const SignContents& found) {
+    std::vector<PanelMismatch> mismatches;
+    for (const SentFrame& frame : sent) {
+        if (frame.row == 0)
+            continue; // the write ended before this frame
+        const PanelReply& reply = found.panel(frame.row, frame.secondHalf);
+        PanelMismatch panel;
+        panel.row = frame.row;
+        panel.secondHalf = frame.secondHalf;
+        panel.sentPrice = frame.frame.mid(kFramePrice, 3);
+        panel.acknowledged = frame.acknowledged;
+        panel.replied = reply.good();
+        if (panel.replied) {
+            panel.heldPrice = reply.price();
+            panel.priceDiffers = panel.heldPrice != panel.sentPrice;
+            const QByteArray& held = reply.bytes;
+            panel.attributesDiffer =
+                byteAt(held, kReplyGrade) != byteAt(frame.frame, kFrameGrade) ||
+                (byteAt(held, kReplyFlags) & kFlagBits) !=
+                    (byteAt(frame.frame, kFrameFlags) & kFlagBits);
+        }
+        if (!panel.replied || !panel.acknowledged || panel.priceDiffers || panel.attributesDiffer)
+            mismatches.push_back(panel);
+    }
+    std::sort(mismatches.begin(), mismatches.end(),
+              [](const PanelMismatch& a, const PanelMismatch& b) {
+                  return a.row != b.row ? a.row > b.row : !a.secondHalf && b.secondHalf;
+              });
+    return mismatches;
+}
+
+QString describeMismatches(const std::vector<PanelMismatch>& mismatches) {
+    QString text = kNotTakenHeading;
+    for (const PanelMismatch& panel : mismatches)
+        text += QLatin1Char('\n') + panel.describe();
+    return text;
+}
+
+} // namespace signlink

@@ -1,0 +1,41 @@
+#pragma once
+// Write check: compares what a price write sent to each panel with what the read-back
+// after it found there, so that a frame the sign never took, or a panel that holds
+// something else, is told to the operator instead of passing in silence.
+
+#include "pricewrite.h"
+#include "readback.h"
+
+#include <QString>
+
+#include <vector>
+
+namespace signlink {
+
+inline const QString kNotTakenHeading = QStringLiteral("Стела не приняла цены:");
+
+// One panel that did not take what was written to it.
+struct PanelMismatch {
+    int row = 0;
+    bool secondHalf = false;
+    QByteArray sentPrice;          // the three price bytes of the frame
+    QByteArray heldPrice;          // the three price bytes the panel reported
+    bool acknowledged = false;     // the sign answered the frame with "WOK"
+    bool replied = false;          // the read-back got a good reply from the panel
+    bool priceDiffers = false;     // the panel holds other price bytes
+    bool attributesDiffer = false; // other grade code, or other "Снежинка"/"Евро" bits
+
+    // The operator's line for this panel, e.g. "ряд 3, первая половина: записано 469,
+    // на стеле 459" or "ряд 3, вторая половина: нет ответа".
+    QString describe() const;
+};
+
+// The panels that did not take the write, rows 10 down to 1, first half before the
+// second within a row; empty when every panel holds what was sent and acknowledged it.
+std::vector<PanelMismatch> checkWrite(const WriteRecord& sent, const SignContents& found);
+
+// The operator's message for a non-empty result of checkWrite: the heading, then one
+// line per panel.
+QString describeMismatches(const std::vector<PanelMismatch>& mismatches);
+
+} // namespace signlink
