@@ -13,16 +13,17 @@ namespace {
 
 constexpr const char* kDomains[] = {kCportDomain, kDefaultDomain};
 
-// <folder of the executable>/../share/locale when it exists, else empty. A build tree
-// has no such folder, so its programs keep their texts as written.
+// <folder of the executable>/../share/locale: where an installation keeps its catalogs,
+// wherever it was installed. A build tree has no such folder, so its programs keep
+// their texts as written even where the package's catalogs are installed system-wide.
+// Empty when the executable's path is unknown (the system's folder then stays).
 std::string installedLocaleDir() {
     namespace fs = std::filesystem;
     std::error_code ec;
     const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     if (ec || exe.empty())
         return {};
-    const fs::path dir = (exe.parent_path().parent_path() / "share" / "locale").lexically_normal();
-    return fs::is_directory(dir, ec) ? dir.string() : std::string();
+    return (exe.parent_path().parent_path() / "share" / "locale").lexically_normal().string();
 }
 
 // Binds the domains to the folder in force. $ZEMTA_LOCALEDIR is read at every lookup,

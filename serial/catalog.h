@@ -5,8 +5,9 @@
 // Catalogs (<dir>/<language>/LC_MESSAGES/<domain>.mo) are looked for under
 //   1. $ZEMTA_LOCALEDIR, when set and not empty;
 //   2. else the locale folder of the installation the program runs from,
-//      <folder of the executable>/../share/locale, when that folder exists;
-//   3. else the system's locale folder.
+//      <folder of the executable>/../share/locale (in a build tree: none, so the
+//      texts stay as written there);
+//   3. the system's locale folder only when the executable's path is unknown.
 // The language is the C library's choice for messages (LC_ALL, LC_MESSAGES, LANG and
 // LANGUAGE, as set up by setlocale(LC_ALL, ""), which QCoreApplication does).
 
