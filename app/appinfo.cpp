@@ -1,10 +1,14 @@
 #include "appinfo.h"
 
+#include "catalog.h"
+
 #include <QApplication>
 #include <QFontDatabase>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QPainter>
 #include <QPixmap>
+#include <QTranslator>
 
 namespace appinfo {
 
@@ -42,7 +46,24 @@ void configureApplication(QApplication& app) {
     app.setProperty("fileVersion", kFileVersion);
     app.setProperty("comment", kComment);
     app.setProperty("language", kLanguage);
+    QGuiApplication::setDesktopFileName(kApplicationId);
     QApplication::setWindowIcon(signIcon());
+}
+
+bool installQtTranslations(QApplication& app) {
+    // The program's own catalogs are Russian; Qt's texts follow only that language, so
+    // that a window never mixes Qt's texts in one language with English ones of ours.
+    const std::string language = catalog::messagesLanguage();
+    if (language != "ru")
+        return false;
+    auto* translator = new QTranslator(&app);
+    if (!translator->load(QStringLiteral("qtbase_") + QString::fromStdString(language),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        !QCoreApplication::installTranslator(translator)) {
+        delete translator;
+        return false;
+    }
+    return true;
 }
 
 QString availableFamily(const QStringList& families) {

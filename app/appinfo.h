@@ -17,11 +17,20 @@ inline const QString kComment = QStringLiteral("ЗЕМТА - управлени�
 inline const QString kFileVersion = QStringLiteral(ZEMTA_FILE_VERSION);
 inline const QString kProductVersion = QStringLiteral(ZEMTA_PRODUCT_VERSION);
 inline const QString kLanguage = QStringLiteral("ru-RU, windows-1251");
+// The application id: the name of the installed desktop entry, icon and metadata, and
+// the desktop file name the window announces, so the desktop groups it with its entry.
+inline const QString kApplicationId = QStringLiteral("ru.zemta.Stela");
 
 // Sets the title and the version record on the application object. The file version,
 // comment and language, which Qt has no fields for, are kept as properties of the
 // application object ("fileVersion", "comment", "language").
 void configureApplication(QApplication& app);
+
+// Under a messages locale in a language the program has catalogs for (Russian), loads
+// Qt's own translations of that language (qtbase_ru from Qt's translations folder), so
+// the entries' context menus and the file dialog speak it too. Returns whether one was
+// installed; under any other locale, or when Qt's file is missing, Qt's texts stay.
+bool installQtTranslations(QApplication& app);
 
 // The first of the families that this system has, else the last one.
 QString availableFamily(const QStringList& families);

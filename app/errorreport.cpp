@@ -21,11 +21,10 @@ void showMessageBox(MessageKind kind, const QString& text) {
     QMessageBox box(kind == MessageKind::Error ? QMessageBox::Critical : QMessageBox::NoIcon,
                     appinfo::kApplicationTitle, text, QMessageBox::Ok,
                     QApplication::activeWindow());
-    // The button's caption is the toolkit's own text; an installed catalog of the
-    // "default" domain may translate it, otherwise Qt's text stays.
-    const std::string ok = catalog::lookup(catalog::kDefaultDomain, "OK");
-    if (ok != "OK")
-        box.button(QMessageBox::Ok)->setText(QString::fromStdString(ok));
+    // The button's caption comes from the "default" text domain, whose catalog only
+    // could translate it; Qt's own translations, loaded under some locales, must not.
+    box.button(QMessageBox::Ok)
+        ->setText(QString::fromStdString(catalog::lookup(catalog::kDefaultDomain, "OK")));
     box.exec();
 }
 

@@ -1,11 +1,11 @@
 # Sourced by the scripts: installs the Debian packages the build, the tests and the
 # demo need, when any of them is missing (through sudo when not root).
-zemta_install_deps() {
-    local pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev
-                fonts-liberation "$@")
+
+# Installs those of the given packages that are missing.
+zemta_install_packages() {
     local missing=()
     local p
-    for p in "${pkgs[@]}"; do
+    for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
@@ -14,4 +14,10 @@ zemta_install_deps() {
     [ "$(id -u)" -ne 0 ] && sudo=(sudo)
     "${sudo[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# What the build and the tests need, and any further packages given.
+zemta_install_deps() {
+    zemta_install_packages cmake ninja-build g++ pkg-config qt6-base-dev gettext \
+        libgtest-dev libgmock-dev fonts-liberation qt6-translations-l10n "$@"
 }

@@ -1,6 +1,15 @@
 #pragma once
 // Message catalog lookup: texts of a text domain pass through gettext, so an
 // installed catalog can translate them; without one every text comes back as it is.
+//
+// Catalogs (<dir>/<language>/LC_MESSAGES/<domain>.mo) are looked for under
+//   1. $ZEMTA_LOCALEDIR, when set and not empty;
+//   2. else the locale folder of the installation the program runs from,
+//      <folder of the executable>/../share/locale (in a build tree: none, so the
+//      texts stay as written there);
+//   3. the system's locale folder only when the executable's path is unknown.
+// The language is the C library's choice for messages (LC_ALL, LC_MESSAGES, LANG and
+// LANGUAGE, as set up by setlocale(LC_ALL, ""), which QCoreApplication does).
 
 #include <string>
 
@@ -15,4 +24,8 @@ std::string lookup(const char* domain, const char* msgid);
 inline std::string cport(const char* msgid) {
     return lookup(kCportDomain, msgid);
 }
+
+// The language gettext translates messages into, as a language code ("ru", "de"), or
+// empty when messages stay untranslated (the "C" or "POSIX" locale).
+std::string messagesLanguage();
 } // namespace catalog

@@ -1,5 +1,13 @@
 #include "discovery.h"
 
+#include "ecomport.h"
+#include "portmap.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <pwd.h>
+#include <unistd.h>
+
 namespace signlink {
 
 namespace {
@@ -13,20 +21,40 @@ bool answersT0(const QByteArray& reply) {
     return reply.startsWith("T0");
 }
 
+bool refusedForLackOfRights(const EComPort& e) {
+    return e.ErrorCode() == CError_OpenFailed &&
+           (e.SystemCode() == EACCES || e.SystemCode() == EPERM);
+}
+
+// The login name of the user running the program; $USER when the user database does
+// not know the user id.
+QString loginName() {
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_name && *pw->pw_name)
+        return QString::fromLocal8Bit(pw->pw_name);
+    if (const char* user = std::getenv("USER"); user && *user)
+        return QString::fromLocal8Bit(user);
+    return QStringLiteral("$USER");
+}
+
 } // namespace
 
-QString probeAllPorts(SignLink& link) {
+PortSearch searchPorts(SignLink& link) {
     TCustomComPort& port = link.port();
-    QString found;
+    PortSearch search;
     link.log(kSearchStart);
 
     for (int n = 1; n <= kLastPort; ++n) {
         const QString name = QStringLiteral("COM") + QString::number(n);
         // Absent ports, ports held by someone else and refused opens are skipped
         // without a trace. Changing the name closes the previous port if it is open.
+        // The first refusal for lack of rights is remembered for the hint.
         try {
             port.SetPort(name);
             port.Open();
+        } catch (const EComPort& e) {
+            if (search.refusedDevice.isEmpty() && refusedForLackOfRights(e))
+                search.refusedDevice = QString::fromStdString(portmap::devicePath(name));
+            continue;
         } catch (...) {
             continue;
         }
@@ -39,16 +67,33 @@ QString probeAllPorts(SignLink& link) {
         link.log(kSent + signText(kProbe));
         link.pollDiscoveryProbe();
         if (answersT0(link.replyBuffer()))
-            found = name; // a later answering port replaces an earlier one
+            search.found = name; // a later answering port replaces an earlier one
     }
-    return found;
+    return search;
+}
+
+QString probeAllPorts(SignLink& link) {
+    return searchPorts(link).found;
+}
+
+QString serialAccessHint(const PortSearch& search) {
+    if (!search.found.isEmpty() || search.refusedDevice.isEmpty())
+        return {};
+    return QStringLiteral("Нет прав на последовательные порты (например %1). Добавьте "
+                          "пользователя в группу dialout: sudo usermod -aG dialout %2, "
+                          "затем войдите в систему заново.")
+        .arg(search.refusedDevice, loginName());
 }
 
 void runDiscovery(SignLink& link, const DiscoveryView& view) {
-    const QString found = probeAllPorts(link);
+    const PortSearch search = searchPorts(link);
+    const QString& found = search.found;
     if (found.isEmpty()) {
-        if (view.showMessage)
+        if (view.showMessage) {
             view.showMessage(kNotFoundMessage);
+            if (const QString hint = serialAccessHint(search); !hint.isEmpty())
+                view.showMessage(hint);
+        }
         return;
     }
     if (view.showMessage)
