@@ -11,6 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 void PrintTo(const QString& s, std::ostream* os) {
     *os << '"' << s.toStdString() << '"';
 }
@@ -258,6 +263,50 @@ TEST(ZemtaSign, PortsFindBrightnessAndEffectTellTheSignsAnswer) {
     const Result none = run({"find"});
     EXPECT_EQ(none.exitCode, 1);
     EXPECT_EQ(none.err, "Табло не найдено. Проверьте кабель подключения табло\n");
+}
+
+TEST(ZemtaSign, ProgressLineOnlyWhenStandardErrorIsATerminal) {
+    PtyPorts ports;
+    ports.addSign(3);
+    int master = -1, terminal = -1;
+    ASSERT_EQ(openpty(&master, &terminal, nullptr, nullptr, nullptr), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(terminal, STDERR_FILENO);
+        dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
+        execl(ZEMTA_SIGN_EXE, ZEMTA_SIGN_EXE, "read", "--port", "COM3", nullptr);
+        _exit(127);
+    }
+    ::close(terminal);
+    QByteArray shown;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;) // EIO once it has ended
+        shown.append(buffer, n);
+    ::close(master);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const QString text = QString::fromUtf8(shown);
+    EXPECT_TRUE(text.startsWith("\rЧтение: панель 1 из 20   \rЧтение: панель 2 из 20"))
+        << shown.toStdString();
+    const QString last = "Чтение: панель 20 из 20   ";
+    EXPECT_TRUE(text.endsWith("\r" + last + "\r" + QString(last.size(), ' ') + "\r"))
+        << shown.toStdString(); // the last panel, then the line cleared
+}
+
+TEST(ZemtaSign, StopSignalEndsTheOperationWithThePortClosed) {
+    PtyPorts ports;
+    auto& sign = ports.addSign(3);
+    QProcess writing;
+    start(writing, {"write", "--port", "COM3", "3=469"});
+    ASSERT_TRUE(sign.waitForCommands(3, std::chrono::seconds(5)));
+    writing.terminate();
+    const Result stopped = finish(writing);
+    EXPECT_EQ(stopped.exitCode, 128 + SIGTERM);
+    EXPECT_EQ(stopped.err, "zemta-sign: interrupted\n");
+    TCustomComPort window;
+    window.SetPort("COM3");
+    EXPECT_NO_THROW(window.Open());
 }
 
 } // namespace
