@@ -82,8 +82,6 @@ constexpr AttributeSetNames kAttributeSetNames[5] = {
     {"ComboBox3", "CheckBox8", "CheckBox13"},  {"ComboBox2", "CheckBox7", "CheckBox12"},
     {"ComboBox1", "CheckBox2", "CheckBox11"},
 };
-const QStringList kGrades = {QStringLiteral("80"), QStringLiteral("92"), QStringLiteral("95"),
-                             QStringLiteral("98"), QStringLiteral("ДТ")};
 
 // A group box drawn with its caption on an etched frame line, as the layout's
 // coordinates assume: a display column's top label sits right below its caption.
@@ -257,21 +255,7 @@ TForm1::~TForm1() = default;
 
 void TForm1::createComPort() {
     ComPort->setObjectName(QStringLiteral("ComPort"));
-    ComPort->BeginLoading();
-    ComPort->SetPort(QStringLiteral("COM1"));
-    ComPort->SetBaudRate(br19200);
-    ComPort->SetDataBits(dbEight);
-    ComPort->SetStopBits(sbOneStopBit);
-    ComPort->Parity().SetBits(prNone);
-    TComFlowControl& flow = ComPort->FlowControl();
-    flow.SetOutCTSFlow(false);
-    flow.SetOutDSRFlow(false);
-    flow.SetControlDTR(dtrDisable);
-    flow.SetControlRTS(rtsDisable);
-    flow.SetXonXoffOut(false);
-    flow.SetXonXoffIn(false);
-    ComPort->SetDiscardNull(true);
-    ComPort->EndLoading();
+    signlink::configureSignPort(*ComPort);
 }
 
 void TForm1::buildControls() {
@@ -322,7 +306,7 @@ void TForm1::buildControls() {
         const int y = 24 + (set - 1) * 48;
         AttributeSet& controls = attributeSets_.at(set - 1);
         controls.grade = place(w, new QComboBox(GroupBox5), names.grade, {536, y, 57, 21});
-        controls.grade->addItems(kGrades);
+        controls.grade->addItems(signlink::kGradeNames);
         controls.grade->setCurrentIndex(0);
         controls.snowflake = makeCheckBox(w, GroupBox5, names.snowflake, QStringLiteral("Снежинка"),
                                           {536, y + 24, 73, 17});

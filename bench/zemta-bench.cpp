@@ -5,6 +5,7 @@
 //   zemta-bench [--report FILE] [--runs N]
 //
 // Message boxes are answered at once, so only the program's own time is measured.
+// The command-line tool zemta-sign is measured as a process, from its start to its exit.
 
 #include "appinfo.h"
 #include "errorreport.h"
@@ -22,9 +23,12 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <memory>
+#include <string>
 #include <sys/resource.h>
 #include <sys/utsname.h>
 #include <sys/wait.h>
@@ -147,6 +151,67 @@ double measureStartup(const char* self) {
     return double(t.nsecsElapsed()) / 1e9;
 }
 
+// Runs zemta-sign with its output discarded; returns when it has ended.
+void runTool(const std::vector<std::string>& args) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        std::vector<char*> argv{const_cast<char*>(ZEMTA_SIGN_EXE)};
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(ZEMTA_SIGN_EXE, argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+}
+
+double timedTool(const std::vector<std::string>& args) {
+    QElapsedTimer t;
+    t.start();
+    runTool(args);
+    return double(t.nsecsElapsed()) / 1e9;
+}
+
+// zemta-sign's read, write of one row, and start-up to its first byte on the line, against
+// a prompt sign on COM3.
+void measureTool(int runs, std::vector<Row>& rows) {
+    Ports ports;
+    auto& sign = ports.add(3, false);
+    std::vector<double> read, write, firstByte;
+    for (int i = 0; i < runs; ++i)
+        read.push_back(timedTool({"read", "--port", "COM3"}));
+    for (int i = 0; i < runs; ++i)
+        write.push_back(timedTool({"write", "--port", "COM3", "3=4" + std::to_string(10 + i)}));
+    // "LA" goes out as soon as the port is open: no pause of the protocol comes first.
+    for (int i = 0; i < runs; ++i) {
+        sign.clearRecords();
+        const auto start = std::chrono::steady_clock::now();
+        runTool({"brightness", "auto", "--port", "COM3"});
+        const auto received = sign.received();
+        if (!received.empty())
+            firstByte.push_back(
+                std::chrono::duration<double>(received.front().time - start).count());
+    }
+    const double readRatio = median(read) / 2.0;
+    const double writeRatio = median(write) / 5.0;
+    rows.push_back(
+        {"zemta-sign read / floor 2.0 s", fmt(readRatio, 3), "at most 1.05", readRatio <= 1.05});
+    rows.push_back({"zemta-sign write of one row (read, write, read-back) / floor 5.0 s",
+                    fmt(writeRatio, 3), "at most 1.05", writeRatio <= 1.05});
+    if (firstByte.empty()) {
+        rows.push_back(
+            {"zemta-sign start-up to the first byte on the line", "no byte", "under 50 ms", false});
+        return;
+    }
+    const double first = median(firstByte);
+    rows.push_back({"zemta-sign start-up to the first byte on the line (brightness auto)",
+                    fmt(first * 1000, 1) + " ms", "under 50 ms", first < 0.050});
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -245,6 +310,8 @@ int main(int argc, char** argv) {
         rows.push_back({"peak resident memory over writes and read-backs",
                         fmt(double(rss) / 1024, 1) + " MB", "under 80 MB", rss < 80 * 1024});
     }
+
+    measureTool(runs, rows);
 
     const double startup = median(startups);
     rows.insert(rows.begin(), {"start-up to the window shown, no ports",

@@ -26,6 +26,11 @@ struct ReadBackStep {
 // set, so row 1's grade and flags come from row 1's own panels only.
 const std::array<ReadBackStep, 20>& readBackSteps();
 
+// The grades a panel can carry, by grade index: grade code "1".."5".
+inline const QStringList kGradeNames = {QStringLiteral("80"), QStringLiteral("92"),
+                                        QStringLiteral("95"), QStringLiteral("98"),
+                                        QStringLiteral("ДТ")};
+
 // A 14-byte panel reply as the read-back judges it.
 struct PanelReply {
     QByteArray bytes;

@@ -47,6 +47,24 @@ QByteArray checksumChars(const QByteArray& body) {
     return out;
 }
 
+void configureSignPort(TCustomComPort& port) {
+    port.BeginLoading();
+    port.SetPort(QStringLiteral("COM1"));
+    port.SetBaudRate(br19200);
+    port.SetDataBits(dbEight);
+    port.SetStopBits(sbOneStopBit);
+    port.Parity().SetBits(prNone);
+    TComFlowControl& flow = port.FlowControl();
+    flow.SetOutCTSFlow(false);
+    flow.SetOutDSRFlow(false);
+    flow.SetControlDTR(dtrDisable);
+    flow.SetControlRTS(rtsDisable);
+    flow.SetXonXoffOut(false);
+    flow.SetXonXoffIn(false);
+    port.SetDiscardNull(true);
+    port.EndLoading();
+}
+
 QString signText(const QByteArray& bytes) {
     QString text;
     text.reserve(bytes.size());

@@ -30,6 +30,13 @@ QByteArray checksumChars(const QByteArray& body);
 // bytes from 0x80 up are read as code page 1251, as the sign's own character set.
 QString signText(const QByteArray& bytes);
 
+// Gives a closed port component the sign's line settings, as the window's layout sets
+// them: port "COM1", 19200 baud, 8 data bits, no parity, one stop bit, no hardware or
+// software handshake, DTR and RTS held inactive, received NUL bytes discarded. The values
+// are only stored (the component is in its loading state meanwhile); the next Open
+// pushes them.
+void configureSignPort(TCustomComPort& port);
+
 // Parameters of one polled exchange.
 struct PolledExchange {
     QByteArray* target = nullptr;       // buffer that receives the preset and the reply

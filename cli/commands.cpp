@@ -1,0 +1,358 @@
+#include "commands.h"
+
+#include "brightness.h"
+#include "discovery.h"
+#include "listserialports.h"
+#include "portmap.h"
+#include "pricewrite.h"
+#include "readback.h"
+#include "rowchange.h"
+#include "tcomport.h"
+#include "writecheck.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
+namespace cli {
+
+namespace {
+
+using signlink::PanelReply;
+using signlink::SignContents;
+
+const QString kBadPanel = QStringLiteral("XX.XX");
+const QString kNotUsedPrice = QStringLiteral("---");
+
+// The port component and the link as the window holds them, with the diagnostic log
+// and the message pump wired to the console. Destroying it closes the port.
+class Session {
+public:
+    explicit Session(Console& console) : console_(console), link_(port_) {
+        signlink::configureSignPort(port_);
+        // Both run often during every operation (the log at each poll), so a stop signal
+        // ends the operation within one read delay.
+        link_.setLogSink([this](const QString& line) {
+            throwIfInterrupted();
+            console_.log(line);
+        });
+        // The port's event watcher hands its events to this thread; let them through.
+        link_.setMessagePump([] {
+            throwIfInterrupted();
+            QCoreApplication::processEvents();
+        });
+    }
+
+    signlink::SignLink& link() { return link_; }
+    TComPort& port() { return port_; }
+
+    // Opens the named port, or searches for the sign as the window does at start-up.
+    // False, with the window's message on standard error, when no port answers.
+    bool connect(const QString& name) {
+        if (!name.isEmpty()) {
+            port_.SetPort(name);
+            port_.Open();
+            return true;
+        }
+        const signlink::PortSearch search = signlink::searchPorts(link_);
+        const QString& found = search.found;
+        if (found.isEmpty()) {
+            console_.err(signlink::kNotFoundMessage);
+            // Ports that exist but refused us for lack of rights: say how to get them.
+            if (const QString hint = signlink::serialAccessHint(search); !hint.isEmpty())
+                console_.err(hint);
+            return false;
+        }
+        port_.SetPort(found);
+        port_.Open();
+        console_.log(signlink::kFoundMessage + found);
+        return true;
+    }
+
+private:
+    Console& console_;
+    TComPort port_;
+    signlink::SignLink link_;
+};
+
+// Shows a read-back's progress; the results are taken from what it returns.
+class ReadProgress : public signlink::ReadBackView {
+public:
+    ReadProgress(Console& console, QString phase) : console_(console), phase_(std::move(phase)) {}
+    void showPanel(const signlink::ReadBackStep&, const PanelReply&) override {}
+    // Position n (1..20) while panel n is read, 0 at the end.
+    void setProgress(int position) override { console_.progress(phase_, position); }
+
+private:
+    Console& console_;
+    QString phase_;
+};
+
+SignContents readSign(Session& session, Console& console, const QString& phase) {
+    ReadProgress progress(console, phase);
+    SignContents contents = signlink::readBackSign(session.link(), progress);
+    console.endProgress();
+    return contents;
+}
+
+// --- read ------------------------------------------------------------------------------
+
+QString priceText(const PanelReply& reply) {
+    return reply.good() ? signlink::signText(reply.price()) : kBadPanel;
+}
+
+QString gradeText(const PanelReply& reply) {
+    const int index = reply.gradeIndex();
+    return index < 0 ? QStringLiteral("-") : signlink::kGradeNames.at(index);
+}
+
+QString flagsText(const PanelReply& reply) {
+    QStringList flags;
+    if (reply.snowflake())
+        flags << QStringLiteral("Снежинка");
+    if (reply.euro())
+        flags << QStringLiteral("Евро");
+    return flags.isEmpty() ? QStringLiteral("-") : flags.join(QStringLiteral(", "));
+}
+
+// A row's grade or flags: the first half's, then the second half's after " / " where the
+// two differ; a panel without a good reply has none to show.
+QString rowAttribute(const PanelReply& first, const PanelReply& second,
+                     QString (*text)(const PanelReply&)) {
+    QStringList parts;
+    if (first.good())
+        parts << text(first);
+    if (second.good() && (!first.good() || text(second) != text(first)))
+        parts << text(second);
+    return parts.join(QStringLiteral(" / "));
+}
+
+QString table(const SignContents& sign) {
+    std::vector<QStringList> lines{{QStringLiteral("Ряд"), QStringLiteral("Первая половина"),
+                                    QStringLiteral("Вторая половина"), QStringLiteral("Сорт"),
+                                    QStringLiteral("Флаги")}};
+    for (int row = 10; row >= 1; --row) {
+        const PanelReply& first = sign.panel(row, false);
+        const PanelReply& second = sign.panel(row, true);
+        lines.push_back({QString::number(row).rightJustified(3), priceText(first),
+                         priceText(second), rowAttribute(first, second, gradeText),
+                         rowAttribute(first, second, flagsText)});
+    }
+    std::vector<qsizetype> widths(lines.front().size(), 0);
+    for (const QStringList& cells : lines)
+        for (qsizetype c = 0; c < cells.size(); ++c)
+            widths[c] = std::max(widths[c], cells[c].size());
+    QStringList text;
+    for (const QStringList& cells : lines) {
+        QString line;
+        for (qsizetype c = 0; c < cells.size(); ++c)
+            line += cells[c].leftJustified(widths[c] + 2);
+        while (line.endsWith(QLatin1Char(' ')))
+            line.chop(1);
+        text << line;
+    }
+    return text.join(QLatin1Char('\n'));
+}
+
+QString jsonString(const QString& text) {
+    QString out = QStringLiteral("\"");
+    for (QChar c : text) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
+            out += QLatin1Char('\\') + c;
+        else if (c.unicode() < 0x20)
+            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out + QLatin1Char('"');
+}
+
+QString jsonHalf(const PanelReply& reply) {
+    if (!reply.good())
+        return QStringLiteral(
+            R"({"price": null, "grade": null, "snowflake": false, "euro": false, "ok": false})");
+    const int grade = reply.gradeIndex();
+    const auto boolean = [](bool b) {
+        return b ? QStringLiteral("true") : QStringLiteral("false");
+    };
+    return QStringLiteral(R"({"price": %1, "grade": %2, "snowflake": %3, "euro": %4, "ok": true})")
+        .arg(jsonString(signlink::signText(reply.price())),
+             grade < 0 ? QStringLiteral("null") : jsonString(signlink::kGradeNames.at(grade)),
+             boolean(reply.snowflake()), boolean(reply.euro()));
+}
+
+QString json(const SignContents& sign, const QString& port) {
+    QStringList rows;
+    for (int row = 10; row >= 1; --row)
+        rows << QStringLiteral(R"(  {"row": %1, "first": %2, "second": %3})")
+                    .arg(QString::number(row), jsonHalf(sign.panel(row, false)),
+                         jsonHalf(sign.panel(row, true)));
+    return QStringLiteral("{\"port\": %1, \"rows\": [\n%2\n]}")
+        .arg(jsonString(port), rows.join(QStringLiteral(",\n")));
+}
+
+int readCommand(const Invocation& call, Session& session, Console& console) {
+    const SignContents sign = readSign(session, console, QStringLiteral("Чтение"));
+    console.out(call.json ? json(sign, session.port().Port()) : table(sign));
+    const int unanswered = 20 - sign.goodPanels();
+    if (unanswered == 0)
+        return kDone;
+    console.err(QStringLiteral("Панелей без ответа: %1 из 20").arg(unanswered));
+    return kNotConfirmed;
+}
+
+// --- write -----------------------------------------------------------------------------
+
+// What a row held before the write: one price, or the two halves' where they differed.
+QString heldPrices(const SignContents& sign, int row) {
+    const QString first = priceText(sign.panel(row, false));
+    const QString second = priceText(sign.panel(row, true));
+    return first == second ? first : first + QLatin1Char('/') + second;
+}
+
+int writeCommand(const Invocation& call, Session& session, Console& console) {
+    const signlink::RowChanges& changes = call.changes;
+    const SignContents before = readSign(session, console, QStringLiteral("Чтение"));
+    if (const QString unread = signlink::describeUnreadPanels(before); !unread.isEmpty()) {
+        console.err(unread);
+        return kNotConfirmed;
+    }
+
+    signlink::HeldSignWrite rows(before, changes, [&](int position) {
+        console.progress(QStringLiteral("Запись"), position);
+    });
+    const signlink::WriteRecord sent = signlink::writeSign(session.link(), rows);
+    console.endProgress();
+    const SignContents after = readSign(session, console, QStringLiteral("Проверка"));
+    const std::vector<signlink::PanelMismatch> notTaken = signlink::checkWrite(sent, after);
+
+    for (int row = 10; row >= 1; --row) {
+        const auto price = changes.prices.find(row);
+        if (price == changes.prices.end() && changes.notUsed.count(row) == 0)
+            continue;
+        const bool taken = std::none_of(notTaken.begin(), notTaken.end(),
+                                        [row](const auto& panel) { return panel.row == row; });
+        if (taken)
+            console.out(QStringLiteral("ряд %1: %2 -> %3")
+                            .arg(QString::number(row), heldPrices(before, row),
+                                 price != changes.prices.end() ? QString::fromLatin1(price->second)
+                                                               : kNotUsedPrice));
+    }
+    if (notTaken.empty())
+        return kDone;
+    console.err(signlink::describeMismatches(notTaken));
+    return kNotConfirmed;
+}
+
+// --- brightness, effect, find, ports ------------------------------------------------------
+
+// The sign's answer in the window's words: on standard output when confirmed.
+int tell(Console& console, const QString& answer, bool confirmed) {
+    if (confirmed) {
+        console.out(answer);
+        return kDone;
+    }
+    console.err(answer);
+    return kNotConfirmed;
+}
+
+int brightnessCommand(const Invocation& call, Session& session, Console& console) {
+    const QString answer = call.level ? signlink::setManualBrightness(session.link(), *call.level)
+                                      : signlink::setAutomaticBrightness(session.link());
+    return tell(console, answer, answer != signlink::kBrightnessNotSet);
+}
+
+int effectCommand(const Invocation& call, Session& session, Console& console) {
+    const std::uint8_t effect = signlink::effectByte(
+        call.interval, call.effects[0], call.effects[1], call.effects[2], call.effects[3]);
+    const QString answer = signlink::setEffect(session.link(), effect);
+    return tell(console, answer, answer != signlink::kEffectsNotOn);
+}
+
+int portsCommand(Console& console) {
+    QStringList ports;
+    try {
+        ListSerialPorts(ports);
+    } catch (const EComPort& e) {
+        // The port list raises this when the computer has no serial port at all.
+        if (e.ErrorCode() == CError_RegError && e.SystemCode() == ENOENT) {
+            console.err(QStringLiteral("zemta-sign: no serial ports"));
+            return kNotConfirmed;
+        }
+        console.err(QStringLiteral("zemta-sign: ") + QString::fromUtf8(e.what()));
+        return kPortUnusable;
+    }
+    for (const QString& name : ports)
+        console.out(name + QLatin1Char('\t') + QString::fromStdString(portmap::devicePath(name)));
+    return kDone;
+}
+
+// A command that talks to the sign, on an open port.
+int signCommand(const Invocation& call, Console& console) {
+    Session session(console);
+    try {
+        if (!session.connect(call.port))
+            return kNotConfirmed;
+        switch (*call.command) {
+        case Command::Find:
+            console.out(session.port().Port());
+            return kDone;
+        case Command::Read:
+            return readCommand(call, session, console);
+        case Command::Write:
+            return writeCommand(call, session, console);
+        case Command::Brightness:
+            return brightnessCommand(call, session, console);
+        case Command::Effect:
+            return effectCommand(call, session, console);
+        case Command::Ports:
+            break;
+        }
+        return kDone;
+    } catch (const EComPort& e) {
+        console.endProgress();
+        console.err(QStringLiteral("zemta-sign: ") + session.port().Port() + QStringLiteral(": ") +
+                    QString::fromUtf8(e.what()));
+        return kPortUnusable;
+    }
+}
+
+} // namespace
+
+int run(const QStringList& args, Console& console) {
+    Invocation call;
+    try {
+        call = parseArguments(args);
+    } catch (const UsageError& error) {
+        console.err(error.line());
+        return kUsageError;
+    }
+    if (call.help) {
+        console.out((call.command ? commandHelp(*call.command) : toolHelp()).chopped(1));
+        return kDone;
+    }
+    if (call.version) {
+        console.out(QStringLiteral("zemta-sign " ZEMTA_SIGN_VERSION));
+        return kDone;
+    }
+    console.setVerbose(call.verbose);
+    if (*call.command == Command::Ports)
+        return portsCommand(console);
+
+    installSignalHandlers();
+    try {
+        return signCommand(call, console);
+    } catch (const Interrupted& interrupted) {
+        // The session has closed the port by now.
+        console.endProgress();
+        console.err(QStringLiteral("zemta-sign: interrupted"));
+        return 128 + interrupted.signal;
+    } catch (const std::exception& e) {
+        console.err(QStringLiteral("zemta-sign: ") + QString::fromUtf8(e.what()));
+        return kNotConfirmed;
+    }
+}
+
+} // namespace cli

@@ -1,0 +1,318 @@
+// zemta-sign end to end: the built tool against simulated signs on pseudo-terminals
+// named COMn in a temporary port directory (ZEMTA_COM_DIR, inherited by the tool).
+#include "ptyfixture.h"
+#include "tcustomcomport.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace {
+
+using signsim::PanelContent;
+
+struct Result {
+    int exitCode = -1;
+    QString out, err;
+};
+
+QProcess* start(QProcess& tool, const QStringList& args) {
+    tool.start(QStringLiteral(ZEMTA_SIGN_EXE), args);
+    EXPECT_TRUE(tool.waitForStarted());
+    return &tool;
+}
+
+Result finish(QProcess& tool) {
+    EXPECT_TRUE(tool.waitForFinished(60000));
+    return {tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1,
+            QString::fromUtf8(tool.readAllStandardOutput()),
+            QString::fromUtf8(tool.readAllStandardError())};
+}
+
+Result run(const QStringList& args) {
+    QProcess tool;
+    return finish(*start(tool, args));
+}
+
+// Every panel with contents of its own: prices by address, grades and flags varied, the
+// two halves of a row different, row 1's first half without a price.
+signsim::SimOptions variedSign() {
+    signsim::SimOptions options;
+    int k = 0;
+    for (char address : signsim::kPanelAddresses) {
+        options.panels[address] = {std::to_string(300 + 11 * k), char('1' + k % 5),
+                                   std::uint8_t(k % 4)};
+        ++k;
+    }
+    options.panels['0'] = {"---", '0', 0};
+    return options;
+}
+
+TEST(ZemtaSign, ReadPrintsTheTableAndJsonAndExitsOneForAPanelWithoutAnswer) {
+    PtyPorts ports;
+    signsim::SimOptions options;
+    options.panels['2'] = options.panels['B'] = {"459", '3', 2}; // row 3: 95, "Евро"
+    options.panels['9'] = {"123", '5', 3};                       // row 10, first: ДТ, both
+    options.panels['0'] = {"---", '0', 0};                       // row 1, first: no grade
+    auto& sign = ports.addSign(3, options);
+
+    const Result table = run({"read", "--port", "COM3"});
+    EXPECT_EQ(table.exitCode, 0);
+    EXPECT_EQ(table.err, "");
+    EXPECT_EQ(table.out, "Ряд  Первая половина  Вторая половина  Сорт     Флаги\n"
+                         " 10  123              000              ДТ / 80  Снежинка, Евро / -\n"
+                         "  9  000              000              80       -\n"
+                         "  8  000              000              80       -\n"
+                         "  7  000              000              80       -\n"
+                         "  6  000              000              80       -\n"
+                         "  5  000              000              80       -\n"
+                         "  4  000              000              80       -\n"
+                         "  3  459              459              95       Евро\n"
+                         "  2  000              000              80       -\n"
+                         "  1  ---              000              - / 80   -\n");
+
+    signsim::SimFaults faults;
+    faults.panels = {'E'}; // row 6, second half
+    faults.silent = true;
+    sign.setFaults(faults);
+    const Result json = run({"read", "--json"}); // searches first
+    EXPECT_EQ(json.exitCode, 1);
+    EXPECT_EQ(json.err, "Панелей без ответа: 1 из 20\n");
+    QJsonParseError error{};
+    const QJsonObject object = QJsonDocument::fromJson(json.out.toUtf8(), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << json.out.toStdString();
+    EXPECT_EQ(object["port"].toString(), "COM3");
+    const QJsonArray rows = object["rows"].toArray();
+    ASSERT_EQ(rows.size(), 10);
+    const QJsonObject top = rows[0].toObject();
+    EXPECT_EQ(top["row"].toInt(), 10);
+    EXPECT_EQ(top["first"].toObject(), QJsonObject({{"price", "123"},
+                                                    {"grade", "ДТ"},
+                                                    {"snowflake", true},
+                                                    {"euro", true},
+                                                    {"ok", true}}));
+    EXPECT_EQ(rows[4].toObject()["second"].toObject(), QJsonObject({{"price", QJsonValue::Null},
+                                                                    {"grade", QJsonValue::Null},
+                                                                    {"snowflake", false},
+                                                                    {"euro", false},
+                                                                    {"ok", false}}));
+    EXPECT_EQ(rows[9].toObject()["first"].toObject(), QJsonObject({{"price", "---"},
+                                                                   {"grade", QJsonValue::Null},
+                                                                   {"snowflake", false},
+                                                                   {"euro", false},
+                                                                   {"ok", true}}));
+}
+
+TEST(ZemtaSign, WriteChangesOnlyTheRowsNamedAndKeepsEveryGradeAndFlag) {
+    PtyPorts ports;
+    auto& sign = ports.addSign(3, variedSign());
+    std::map<char, PanelContent> before;
+    for (char address : signsim::kPanelAddresses)
+        before[address] = sign.panel(address);
+
+    const Result write = run({"write", "--port", "COM3", "3=469", "7=512", "--unused", "9"});
+    EXPECT_EQ(write.exitCode, 0) << write.err.toStdString();
+    EXPECT_EQ(write.err, "");
+    // Row n's halves are panels n-1 (first) and 10+n-1 (second): 300 + 11 k.
+    EXPECT_EQ(write.out, "ряд 9: 388/498 -> ---\n"
+                         "ряд 7: 366/476 -> 512\n"
+                         "ряд 3: 322/432 -> 469\n");
+
+    for (char address : signsim::kPanelAddresses) {
+        SCOPED_TRACE(std::string("panel ") + address);
+        const int row = (address & 0x0F) + 1;
+        const PanelContent held = before[address];
+        const PanelContent now = sign.panel(address);
+        if (row == 9) {
+            EXPECT_EQ(now, (PanelContent{"---", '0', 0}));
+            continue;
+        }
+        EXPECT_EQ(now.price, row == 3 ? "469" : row == 7 ? "512" : held.price);
+        EXPECT_EQ(now.grade, held.grade);
+        EXPECT_EQ(now.flags & 3, held.flags & 3);
+    }
+}
+
+TEST(ZemtaSign, WriteNamesThePanelsItCouldNotReadOrThatDidNotTakeIt) {
+    PtyPorts ports;
+    auto& sign = ports.addSign(3);
+
+    // A panel silent from the start: nothing is written.
+    signsim::SimFaults silent;
+    silent.panels = {'I'}; // row 10, second half
+    silent.silent = true;
+    sign.setFaults(silent);
+    const Result refused = run({"write", "--port", "COM3", "3=469"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err, "Стела прочитана не полностью, цены не записаны:\n"
+                           "ряд 10, вторая половина: нет ответа\n");
+    for (const auto& command : sign.received())
+        EXPECT_NE(command.bytes.front(), 'W') << command.bytes;
+
+    // A panel that keeps reporting its old price after acknowledging the new one.
+    signsim::SimFaults stuck;
+    stuck.panels = {'B'}; // row 3, second half
+    stuck.rawReadReply = signsim::panelReply('B', {"459", '1', 0});
+    sign.setFaults(stuck);
+    const Result notTaken = run({"write", "--port", "COM3", "3=469", "5=501"});
+    EXPECT_EQ(notTaken.exitCode, 1);
+    EXPECT_EQ(notTaken.out, "ряд 5: 000 -> 501\n");
+    EXPECT_EQ(notTaken.err, "Стела не приняла цены:\n"
+                            "ряд 3, вторая половина: записано 469, на стеле 459\n");
+}
+
+TEST(ZemtaSign, UsageErrorsExitTwoWithOneLineAndNothingOnTheLine) {
+    PtyPorts ports;
+    auto& sign = ports.addSign(3);
+    const QStringList cases[] = {
+        {},
+        {"frobnicate"},
+        {"read", "--bogus"},
+        {"write", "11=469"},
+        {"write", "3=4a5"},
+        {"write", "3=45"},
+        {"write", "3=469", "3=470"},
+        {"write", "3=469", "--unused", "3"},
+        {"write", "--unused"},
+        {"write"},
+        {"brightness", "10"},
+        {"effect", "--interval", "12"},
+        {"effect", "--interval", "5", "--effects", "1,5"},
+        {"find", "--port", "COM3"},
+    };
+    for (const QStringList& args : cases) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const Result result = run(args);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_EQ(result.out, "");
+        EXPECT_TRUE(result.err.startsWith("zemta-sign")) << result.err.toStdString();
+        EXPECT_EQ(result.err.count('\n'), 1) << result.err.toStdString();
+    }
+    EXPECT_TRUE(sign.received().empty());
+    EXPECT_EQ(sign.droppedBytes(), 0u);
+}
+
+TEST(ZemtaSign, PortHeldByAnotherProgramExitsThreeAndTheToolHoldsItAsTheWindowDoes) {
+    PtyPorts ports;
+    auto& sign = ports.addSign(3);
+    {
+        TCustomComPort window;
+        window.SetPort("COM3");
+        window.Open();
+        const Result held = run({"read", "--port", "COM3"});
+        EXPECT_EQ(held.exitCode, 3);
+        EXPECT_EQ(held.err, "zemta-sign: COM3: Unable to open com port (win error code: 16)\n");
+        EXPECT_EQ(run({"find"}).exitCode, 1); // the search skips the held port
+    }
+
+    QProcess reading;
+    start(reading, {"read", "--port", "COM3"});
+    ASSERT_TRUE(sign.waitForCommands(1, std::chrono::seconds(5)));
+    TCustomComPort window;
+    window.SetPort("COM3");
+    EXPECT_THROW(window.Open(), EComPort);
+    EXPECT_EQ(finish(reading).exitCode, 0);
+}
+
+TEST(ZemtaSign, PortsFindBrightnessAndEffectTellTheSignsAnswer) {
+    PtyPorts ports;
+    ports.addSilent(2);
+    auto& sign = ports.addSign(3);
+    const QString dir = QString::fromStdString(ports.dir());
+
+    EXPECT_EQ(run({"ports"}).out, "COM2\t" + dir + "/COM2\nCOM3\t" + dir + "/COM3\n");
+    const Result find = run({"find"});
+    EXPECT_EQ(find.exitCode, 0);
+    EXPECT_EQ(find.out, "COM3\n");
+
+    const Result automatic = run({"brightness", "auto"});
+    EXPECT_EQ(automatic.exitCode, 0);
+    EXPECT_EQ(automatic.out, "Установлена автоматическая яркость.\n");
+    EXPECT_EQ(sign.lastBrightnessCommand(), "LA");
+
+    const Result effect =
+        run({"-v", "effect", "--port", "COM3", "--interval", "5", "--effects", "1,3"});
+    EXPECT_EQ(effect.exitCode, 0);
+    EXPECT_EQ(effect.out, "Эффекты включены\n");
+    EXPECT_EQ(effect.err, "Отправлено:165\n"); // the log, and no progress off a terminal
+    EXPECT_EQ(sign.lastEffect(), 165);
+
+    signsim::SimFaults wrongEcho;
+    wrongEcho.wrongLevelEcho = true;
+    sign.setFaults(wrongEcho);
+    const Result manual = run({"brightness", "--port", "COM3", "7"});
+    EXPECT_EQ(manual.exitCode, 1);
+    EXPECT_EQ(manual.out, "");
+    EXPECT_EQ(manual.err, "Яркость не установлена.\n");
+
+    ports.remove(3);
+    const Result none = run({"find"});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(none.err, "Табло не найдено. Проверьте кабель подключения табло\n");
+}
+
+TEST(ZemtaSign, ProgressLineOnlyWhenStandardErrorIsATerminal) {
+    PtyPorts ports;
+    ports.addSign(3);
+    int master = -1, terminal = -1;
+    ASSERT_EQ(openpty(&master, &terminal, nullptr, nullptr, nullptr), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(terminal, STDERR_FILENO);
+        dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
+        execl(ZEMTA_SIGN_EXE, ZEMTA_SIGN_EXE, "read", "--port", "COM3", nullptr);
+        _exit(127);
+    }
+    ::close(terminal);
+    QByteArray shown;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;) // EIO once it has ended
+        shown.append(buffer, n);
+    ::close(master);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const QString text = QString::fromUtf8(shown);
+    EXPECT_TRUE(text.startsWith("\rЧтение: панель 1 из 20   \rЧтение: панель 2 из 20"))
+        << shown.toStdString();
+    const QString last = "Чтение: панель 20 из 20   ";
+    EXPECT_TRUE(text.endsWith("\r" + last + "\r" + QString(last.size(), ' ') + "\r"))
+        << shown.toStdString(); // the last panel, then the line cleared
+}
+
+TEST(ZemtaSign, StopSignalEndsTheOperationWithThePortClosed) {
+    PtyPorts ports;
+    auto& sign = ports.addSign(3);
+    QProcess writing;
+    start(writing, {"write", "--port", "COM3", "3=469"});
+    ASSERT_TRUE(sign.waitForCommands(3, std::chrono::seconds(5)));
+    writing.terminate();
+    const Result stopped = finish(writing);
+    EXPECT_EQ(stopped.exitCode, 128 + SIGTERM);
+    EXPECT_EQ(stopped.err, "zemta-sign: interrupted\n");
+    TCustomComPort window;
+    window.SetPort("COM3");
+    EXPECT_NO_THROW(window.Open());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
