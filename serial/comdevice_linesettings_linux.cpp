@@ -59,6 +59,14 @@ int makeRaw(int fd) {
 }
 
 int apply(int fd, const LineSettings& s) {
+    const int dataBits = (s.dataBits < 5 || s.dataBits > 8) ? 8 : s.dataBits;
+    // The UART gives one and a half stop bits only with five data bits (for CSTOPB) and
+    // two only with six to eight; a combination the line cannot carry is refused before
+    // anything changes, as the device refuses such a control block.
+    if ((s.stopBits == sbOne5StopBits && dataBits != 5) ||
+        (s.stopBits == sbTwoStopBits && dataBits == 5))
+        return EINVAL;
+
     termios2 t{};
     if (int e = get(fd, t))
         return e;
@@ -74,10 +82,8 @@ int apply(int fd, const LineSettings& s) {
 
     t.c_cflag &= ~tcflag_t(CSIZE);
     static constexpr tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
-    t.c_cflag |= sizes[(s.dataBits < 5 || s.dataBits > 8) ? 3 : s.dataBits - 5];
+    t.c_cflag |= sizes[dataBits - 5];
 
-    // One and a half stop bits exist only with five data bits, where the UART gives
-    // them for the "two stop bits" setting.
     if (s.stopBits == sbOneStopBit)
         t.c_cflag &= ~tcflag_t(CSTOPB);
     else
