@@ -282,16 +282,25 @@ TEST_F(ComPortTest, PortSetterMovesAnOpenPortAndIgnoresAnEqualName) {
     ASSERT_TRUE(sign4.waitForCommands(1, 2s));
     EXPECT_EQ(sign3.countReceived("LA"), 1);
 
-    // Letter case counts: "com4" names no device, so the re-open fails and the port
-    // is left closed on the new name.
+    // Another letter case names the same device but counts as another name: the port
+    // is closed and opened again, and Port keeps the text as set.
+    port.SetPort("com4");
+    EXPECT_TRUE(port.Connected());
+    EXPECT_EQ(port.Port(), QString("com4"));
+    port.SendText("LA");
+    ASSERT_TRUE(sign4.waitForCommands(2, 2s));
+    // It really re-opens: with the link gone, the next spelling fails to open and the
+    // port is left closed on the new name.
+    ASSERT_EQ(::unlink(ports.path(4).c_str()), 0);
     try {
-        port.SetPort("com4");
+        port.SetPort("Com4");
         FAIL();
     } catch (const EComPort& e) {
         EXPECT_EQ(e.ErrorCode(), CError_OpenFailed);
+        EXPECT_EQ(e.SystemCode(), ENOENT);
     }
     EXPECT_FALSE(port.Connected());
-    EXPECT_EQ(port.Port(), QString("com4"));
+    EXPECT_EQ(port.Port(), QString("Com4"));
 }
 
 TEST_F(ComPortTest, BaudRateReachesAnOpenDeviceWithoutClosingIt) {
