@@ -1,14 +1,16 @@
-// POSIX backend of the serial device: termios tty, exclusive use by flock and
-// TIOCEXCL, non-blocking reads into the device's own input queue, writes that wait
+// POSIX backend of the serial device: termios tty, exclusive use by a UUCP lock file,
+// flock and TIOCEXCL, non-blocking reads into the device's own input queue, writes that wait
 // until the bytes have left, and an epoll-based waiter for the event watcher.
 
 #include "comdevice.h"
 
 #include "linesettings_linux.h"
+#include "uucplock_posix.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/epoll.h>
@@ -105,6 +107,7 @@ private:
 
 struct ComDevice::Impl {
     int fd = -1;
+    uucplock::DeviceLock lock; // ours while fd is open
     QByteArray rx;
     bool discardNull = false;
     std::uint32_t baudRate = 9600;
@@ -157,9 +160,22 @@ int ComDevice::open(const std::string& path) {
         return 0;
     if (path.empty())
         return ENOENT;
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    // The device behind any links (a COMn link, /dev/serial/by-id/...), so that all its
+    // names meet one lock. A missing device ends here, before any lock file is touched.
+    const std::unique_ptr<char, void (*)(void*)> device(::realpath(path.c_str(), nullptr),
+                                                        std::free);
+    if (!device)
         return errno;
+    // Another program's lock keeps us from opening the device at all, so nothing is
+    // ever sent to a line in use.
+    if (int e = d->lock.acquire(device.get()))
+        return e;
+    const int fd = ::open(device.get(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int e = errno;
+        d->lock.release();
+        return e;
+    }
     int e = 0;
     if (!isatty(fd))
         e = ENOTTY;
@@ -173,6 +189,7 @@ int ComDevice::open(const std::string& path) {
         e = linuxline::makeRaw(fd);
     if (e) {
         ::close(fd);
+        d->lock.release();
         return e;
     }
     d->fd = fd;
@@ -188,6 +205,7 @@ void ComDevice::close() {
     ::close(d->fd);
     d->fd = -1;
     d->rx.clear();
+    d->lock.release();
 }
 
 int ComDevice::applyLineSettings(const LineSettings& s) {

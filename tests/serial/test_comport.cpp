@@ -1,6 +1,7 @@
 // The serial port component against pseudo-terminals with the sign simulator on the
-// other end: exclusive use, NUL dropping, reads that never wait, closed-port errors,
-// the Port and BaudRate setters on an open port, and the event watcher.
+// other end: exclusive use (UUCP lock files included), NUL dropping, reads that never
+// wait, closed-port errors, the Port and BaudRate setters on an open port, and the
+// event watcher.
 
 #include "ptyfixture.h"
 #include "tcustomcomport.h"
@@ -11,12 +12,14 @@
 #include <asm/termbits.h>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -113,6 +116,62 @@ TEST_F(ComPortTest, APortHeldElsewhereCannotBeOpened) {
     ::close(fd);
     second.Open();
     EXPECT_TRUE(second.Connected());
+}
+
+// Another program's UUCP lock keeps the port closed, under every name of the device;
+// a stale one does not, and ours holds our process id exactly while the port is open.
+TEST_F(ComPortTest, UucpLockFilesOfLiveProcessesKeepThePortClosedAndOursComeAndGo) {
+    if (!UucpLockFile::folderWritable())
+        GTEST_SKIP() << "/run/lock cannot be written by this user";
+    auto& sign = ports.addSign(3);
+    const UucpLockFile lock(sign.ttyPath());
+    TCustomComPort port;
+    setUpLikeTheWindow(port, "COM3");
+    auto expectBusy = [&] {
+        try {
+            port.Open();
+            ADD_FAILURE() << "a locked port was opened";
+        } catch (const EComPort& e) {
+            EXPECT_EQ(e.ErrorCode(), CError_OpenFailed);
+            EXPECT_EQ(e.SystemCode(), EBUSY);
+        }
+        EXPECT_FALSE(port.Connected());
+    };
+
+    // Held by init (always alive): in ASCII form, through the COMn link and under the
+    // device's own path; in the old binary form of four bytes.
+    lock.write("         1\n");
+    expectBusy();
+    port.SetPort(QString::fromStdString(sign.ttyPath()));
+    expectBusy();
+    port.SetPort("COM3");
+    lock.write(std::string("\x01\0\0\0", 4));
+    expectBusy();
+
+    // Left by a process that has gone: replaced by our own lock.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        _exit(0);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    char text[16];
+    std::snprintf(text, sizeof text, "%10d\n", int(child));
+    lock.write(text);
+    port.Open();
+    ASSERT_TRUE(port.Connected());
+    std::snprintf(text, sizeof text, "%10d\n", int(getpid()));
+    EXPECT_EQ(lock.content(), text);
+    port.Close();
+    EXPECT_FALSE(lock.exists());
+
+    // Destroying an open component removes its lock too.
+    {
+        TCustomComPort other;
+        setUpLikeTheWindow(other, "COM3");
+        other.Open();
+        EXPECT_TRUE(lock.exists());
+    }
+    EXPECT_FALSE(lock.exists());
 }
 
 TEST_F(ComPortTest, OpenRefusesMissingDevicesAndNonTerminals) {

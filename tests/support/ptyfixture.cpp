@@ -1,13 +1,18 @@
 #include "ptyfixture.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <system_error>
+#include <unistd.h>
 
 namespace {
 constexpr const char* kComDirVariable = "ZEMTA_COM_DIR";
-}
+constexpr const char* kLockFolder = "/run/lock";
+} // namespace
 
 PtyPorts::PtyPorts() {
     std::string pattern = (std::filesystem::temp_directory_path() / "zemta-ports-XXXXXX").string();
@@ -57,4 +62,31 @@ void PtyPorts::remove(int comNumber) {
 
 std::string PtyPorts::path(int comNumber) const {
     return dir_ + "/COM" + std::to_string(comNumber);
+}
+
+UucpLockFile::UucpLockFile(const std::string& ttyPath) {
+    std::string name = ttyPath.rfind("/dev/", 0) == 0 ? ttyPath.substr(5) : ttyPath;
+    std::replace(name.begin(), name.end(), '/', '_');
+    path_ = std::string(kLockFolder) + "/LCK.." + name;
+}
+
+UucpLockFile::~UucpLockFile() {
+    ::unlink(path_.c_str());
+}
+
+bool UucpLockFile::folderWritable() {
+    return ::access(kLockFolder, W_OK) == 0;
+}
+
+bool UucpLockFile::exists() const {
+    return std::filesystem::exists(path_);
+}
+
+std::string UucpLockFile::content() const {
+    std::ifstream in(path_, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void UucpLockFile::write(const std::string& content) const {
+    std::ofstream(path_, std::ios::binary | std::ios::trunc) << content;
 }

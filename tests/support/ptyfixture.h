@@ -40,3 +40,24 @@ private:
     std::optional<std::string> previousComDir_;
     std::map<int, std::unique_ptr<signsim::SignSimulator>> signs_;
 };
+
+// A UUCP lock file in /run/lock for a tty, as another serial program leaves it
+// (LCK.. and the path below /dev with "/" as "_": /run/lock/LCK..pts_5 for /dev/pts/5);
+// removed when the object goes.
+class UucpLockFile {
+public:
+    explicit UucpLockFile(const std::string& ttyPath);
+    ~UucpLockFile();
+    UucpLockFile(const UucpLockFile&) = delete;
+    UucpLockFile& operator=(const UucpLockFile&) = delete;
+
+    // Whether this user may leave lock files there at all.
+    static bool folderWritable();
+    const std::string& path() const { return path_; }
+    bool exists() const;
+    std::string content() const;
+    void write(const std::string& content) const;
+
+private:
+    std::string path_;
+};
