@@ -1,6 +1,6 @@
 // POSIX backend of the serial device: termios tty, exclusive use by a UUCP lock file,
-// flock and TIOCEXCL, non-blocking reads into the device's own input queue, writes that wait
-// until the bytes have left, and an epoll-based waiter for the event watcher.
+// flock and TIOCEXCL, non-blocking reads into the device's own input queue, writes
+// that wait until the bytes have left, and an epoll-based waiter for the event watcher.
 
 #include "comdevice.h"
 
