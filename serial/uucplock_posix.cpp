@@ -115,7 +115,7 @@ int lockInFolder(const std::string& folder, const std::string& name, std::string
             break;
         }
         if (errno != EEXIST) { // no hard links here: the folder cannot hold our lock
-            result = 0;
+            result = heldByOther(path) ? EBUSY : 0;
             break;
         }
         if (heldByOther(path))
