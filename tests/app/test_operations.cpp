@@ -437,9 +437,6 @@ TEST_F(PortSetup, AStoreThatCannotBeWrittenIsReportedWithThePortOpenOnTheChosenP
         EXPECT_EQ(form_->ComPort->Port(), "COM4");
         EXPECT_TRUE(form_->ComPort->Connected());
         EXPECT_TRUE(allSignButtonsEnabled(*form_));
-        messages_.shown.clear();
-        click(*form_, "Button5");
-        EXPECT_EQ(messages_.results(), std::vector<QString>{"Установлена автоматическая яркость."});
     }
     EXPECT_EQ(fileContent(storePath()), notes);
 

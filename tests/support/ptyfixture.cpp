@@ -11,8 +11,7 @@
 
 namespace {
 constexpr const char* kComDirVariable = "ZEMTA_COM_DIR";
-constexpr const char* kLockFolder = "/run/lock";
-} // namespace
+}
 
 PtyPorts::PtyPorts() {
     std::string pattern = (std::filesystem::temp_directory_path() / "zemta-ports-XXXXXX").string();
@@ -67,26 +66,18 @@ std::string PtyPorts::path(int comNumber) const {
 UucpLockFile::UucpLockFile(const std::string& ttyPath) {
     std::string name = ttyPath.rfind("/dev/", 0) == 0 ? ttyPath.substr(5) : ttyPath;
     std::replace(name.begin(), name.end(), '/', '_');
-    path_ = std::string(kLockFolder) + "/LCK.." + name;
+    path = "/run/lock/LCK.." + name;
 }
 
 UucpLockFile::~UucpLockFile() {
-    ::unlink(path_.c_str());
-}
-
-bool UucpLockFile::folderWritable() {
-    return ::access(kLockFolder, W_OK) == 0;
-}
-
-bool UucpLockFile::exists() const {
-    return std::filesystem::exists(path_);
+    ::unlink(path.c_str());
 }
 
 std::string UucpLockFile::content() const {
-    std::ifstream in(path_, std::ios::binary);
+    std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 void UucpLockFile::write(const std::string& content) const {
-    std::ofstream(path_, std::ios::binary | std::ios::trunc) << content;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
 }

@@ -41,23 +41,12 @@ private:
     std::map<int, std::unique_ptr<signsim::SignSimulator>> signs_;
 };
 
-// A UUCP lock file in /run/lock for a tty, as another serial program leaves it
-// (LCK.. and the path below /dev with "/" as "_": /run/lock/LCK..pts_5 for /dev/pts/5);
-// removed when the object goes.
-class UucpLockFile {
-public:
+// The UUCP lock file of a tty as serial programs leave it: /run/lock/LCK.. and the path
+// below /dev with "/" as "_" (/dev/pts/5: LCK..pts_5). Removed when the object goes.
+struct UucpLockFile {
     explicit UucpLockFile(const std::string& ttyPath);
     ~UucpLockFile();
-    UucpLockFile(const UucpLockFile&) = delete;
-    UucpLockFile& operator=(const UucpLockFile&) = delete;
-
-    // Whether this user may leave lock files there at all.
-    static bool folderWritable();
-    const std::string& path() const { return path_; }
-    bool exists() const;
-    std::string content() const;
+    std::string content() const; // empty when there is none
     void write(const std::string& content) const;
-
-private:
-    std::string path_;
+    std::string path;
 };
