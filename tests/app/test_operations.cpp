@@ -22,11 +22,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fcntl.h>
 #include <memory>
 #include <string>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace signsim {
 // Test failures show a panel as the sign holds it.
@@ -442,13 +439,14 @@ TEST_F(PortSetup, AStoreThatCannotBeWrittenIsReportedWithThePortOpenOnTheChosenP
 
     ScopedEnv configHome("XDG_CONFIG_HOME", unwritable);
     ports_.addSign(5);
-    const int holder = ::open(ports_.path(5).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
     messages_.shown.clear();
-    EXPECT_TRUE(runSetup(choose("COM5")));
-    ::close(holder);
+    EXPECT_TRUE(runSetup([&](TComSetupFrm& dialog) {
+        dialog.Combo1->ChooseEntry(dialog.Combo1->findText("COM5"));
+        ports_.remove(5); // gone before OK: the open fails too
+        dialog.Button1->click();
+    }));
     EXPECT_EQ(messages_.errors(),
-              std::vector<QString>{"Unable to open com port (win error code: 16)"});
+              std::vector<QString>{"Unable to open com port (win error code: 2)"});
     EXPECT_FALSE(form_->ComPort->Connected());
 }
 
