@@ -11,9 +11,9 @@
 #include <ctime>
 #include <fcntl.h>
 #include <string_view>
-#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace uucplock {
 namespace {
