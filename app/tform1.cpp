@@ -21,6 +21,8 @@
 #include <QSlider>
 #include <QStatusBar>
 
+#include <exception>
+
 namespace {
 
 // Hints (tool tips).
@@ -469,8 +471,23 @@ void TForm1::Button2Click() {
     ComPort->Close();
     ComPort->RunSetupDialog();
     ComPort->SetBaudRate(br19200);
-    ComPort->SaveSettings(stRegistry, kSettingsLocation);
-    ComPort->Open();
+    // The port opens before the settings are stored: they are never read back, so a
+    // store that fails must not cost the connection. Both steps run; when both fail,
+    // the open failure is the one reported.
+    std::exception_ptr openFailure;
+    try {
+        ComPort->Open();
+    } catch (...) {
+        openFailure = std::current_exception();
+    }
+    try {
+        ComPort->SaveSettings(stRegistry, kSettingsLocation);
+    } catch (...) {
+        if (!openFailure)
+            throw;
+    }
+    if (openFailure)
+        std::rethrow_exception(openFailure);
 }
 
 void TForm1::Button1Click() {

@@ -1,20 +1,23 @@
-// POSIX backend of the serial device: termios tty, exclusive use by flock and
-// TIOCEXCL, non-blocking reads into the device's own input queue, writes that wait
-// until the bytes have left, and an epoll-based waiter for the event watcher.
+// POSIX backend of the serial device: termios tty, exclusive use by a UUCP lock file,
+// flock and TIOCEXCL, non-blocking reads into the device's own input queue, writes
+// that wait until the bytes have left, and an epoll-based waiter for the event watcher.
 
 #include "comdevice.h"
 
 #include "linesettings_linux.h"
+#include "uucplock_posix.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -105,6 +108,7 @@ private:
 
 struct ComDevice::Impl {
     int fd = -1;
+    uucplock::DeviceLock lock; // ours while fd is open
     QByteArray rx;
     bool discardNull = false;
     std::uint32_t baudRate = 9600;
@@ -157,9 +161,27 @@ int ComDevice::open(const std::string& path) {
         return 0;
     if (path.empty())
         return ENOENT;
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    // A missing device ends at one stat call, before any lock work (the search tries
+    // 255 names, most of them absent).
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
         return errno;
+    // The device behind any links (a COMn link, /dev/serial/by-id/...), so that all its
+    // names meet one lock.
+    const std::unique_ptr<char, void (*)(void*)> device(::realpath(path.c_str(), nullptr),
+                                                        std::free);
+    if (!device)
+        return errno;
+    // Another program's lock keeps us from opening the device at all, so nothing is
+    // ever sent to a line in use.
+    if (int e = d->lock.acquire(device.get()))
+        return e;
+    const int fd = ::open(device.get(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int e = errno;
+        d->lock.release();
+        return e;
+    }
     int e = 0;
     if (!isatty(fd))
         e = ENOTTY;
@@ -173,6 +195,7 @@ int ComDevice::open(const std::string& path) {
         e = linuxline::makeRaw(fd);
     if (e) {
         ::close(fd);
+        d->lock.release();
         return e;
     }
     d->fd = fd;
@@ -188,6 +211,7 @@ void ComDevice::close() {
     ::close(d->fd);
     d->fd = -1;
     d->rx.clear();
+    d->lock.release();
 }
 
 int ComDevice::applyLineSettings(const LineSettings& s) {

@@ -5,7 +5,9 @@
 namespace portmap {
 
 int comNumber(const QString& port) {
-    if (!port.startsWith(QLatin1String("COM")) || port.size() < 4 || port.size() > 6)
+    // Device names ignore letter case: "com5" and "Com5" name COM5 as well.
+    if (!port.startsWith(QLatin1String("COM"), Qt::CaseInsensitive) || port.size() < 4 ||
+        port.size() > 6)
         return 0;
     const QString digits = port.mid(3);
     if (digits.front() == QLatin1Char('0'))

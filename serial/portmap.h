@@ -1,5 +1,6 @@
 #pragma once
 // Port map: how a port name ("COM1".."COM255", or a device path) names a device.
+// The "COM" of a name may be in any letter case ("com5" is COM5).
 //
 //   name beginning with "/"      the device path as it stands
 //   COMn with ZEMTA_COM_DIR set  $ZEMTA_COM_DIR/COMn only (tests and the demo decide
@@ -17,7 +18,7 @@ namespace portmap {
 
 inline constexpr int kMaxComNumber = 255;
 
-// The number n of a name "COMn" (1..255, case-sensitive "COM", no leading zeros), or 0.
+// The number n of a name "COMn" (1..255, "COM" in any letter case, no leading zeros), or 0.
 int comNumber(const QString& port);
 
 // Device path for a port name; empty when the name denotes no device.

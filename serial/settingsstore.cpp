@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -135,25 +136,101 @@ QByteArray serialize(const RegistryFile& file) {
     return lines.join(file.eol).toUtf8() + file.eol.toUtf8();
 }
 
-// Puts the key's values in place of the key's old section (registry key names are
-// compared without regard to case, and an existing key keeps its spelling), or
+// One value the component writes: its name and its text.
+struct StoredValue {
+    QString name;
+    QString text;
+};
+
+// The name of the value a line sets, "Name"=..., as written (quotes and escapes
+// included) and as meant. None for other lines: the default value (@=...), comments.
+struct ValueName {
+    QString written;
+    QString name;
+};
+
+std::optional<ValueName> valueNameOf(const QString& line) {
+    if (!line.startsWith(QLatin1Char('"')))
+        return std::nullopt;
+    QString name;
+    for (qsizetype i = 1; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (c == QLatin1Char('\\') && i + 1 < line.size()) {
+            name += line[++i];
+        } else if (c == QLatin1Char('"')) {
+            if (!line.mid(i + 1).trimmed().startsWith(QLatin1Char('=')))
+                return std::nullopt;
+            return ValueName{line.left(i + 1), name};
+        } else {
+            name += c;
+        }
+    }
+    return std::nullopt;
+}
+
+// Sets the component's values in the lines of its key, as writing them into a
+// registry key does: a value the key holds is replaced where it stands (registry value
+// names are compared without regard to case, and keep their spelling), a value it
+// lacks is added after the others in the order written, and every other value stays.
+// A later duplicate of one of them would override ours on import, so it goes.
+void setValues(QStringList& body, const std::vector<StoredValue>& values) {
+    // A value's data may go on over lines that end in "\" (binary data).
+    std::vector<QStringList> entries;
+    bool continued = false;
+    for (const QString& line : body) {
+        if (continued)
+            entries.back().append(line);
+        else
+            entries.push_back({line});
+        const QString& first = entries.back().first();
+        continued = (first.startsWith(QLatin1Char('"')) || first.startsWith(QLatin1Char('@'))) &&
+                    line.endsWith(QLatin1Char('\\'));
+    }
+
+    std::vector<bool> written(values.size(), false);
+    QStringList out;
+    for (const QStringList& entry : entries) {
+        const std::optional<ValueName> name = valueNameOf(entry.first());
+        std::size_t k = 0;
+        while (name && k < values.size() &&
+               values[k].name.compare(name->name, Qt::CaseInsensitive) != 0)
+            ++k;
+        if (!name || k == values.size()) {
+            out << entry;
+            continue;
+        }
+        if (!written[k])
+            out << name->written + QLatin1Char('=') + quoted(values[k].text);
+        written[k] = true;
+    }
+    for (std::size_t k = 0; k < values.size(); ++k)
+        if (!written[k])
+            out << quoted(values[k].name) + QLatin1Char('=') + quoted(values[k].text);
+    body = out;
+}
+
+// Sets the values in the key's section (registry key names are compared without regard
+// to case, and an existing key keeps its spelling; a key given twice is one key), or
 // appends the key when the file does not hold it yet.
-void replaceKey(RegistryFile& file, const QString& key, const QStringList& values) {
+void storeValues(RegistryFile& file, const QString& key, const std::vector<StoredValue>& values) {
     const QString wanted = QLatin1Char('[') + key + QLatin1Char(']');
-    bool replaced = false;
+    Section* found = nullptr;
     for (auto it = file.sections.begin(); it != file.sections.end();) {
         if (it->header.compare(wanted, Qt::CaseInsensitive) != 0) {
             ++it;
-        } else if (!replaced) {
-            it->body = values;
-            replaced = true;
+        } else if (!found) {
+            found = &*it;
             ++it;
         } else {
-            it = file.sections.erase(it); // a duplicate of the key
+            found->body << it->body;
+            it = file.sections.erase(it);
         }
     }
-    if (!replaced)
-        file.sections.push_back({wanted, values});
+    if (!found) {
+        file.sections.push_back({wanted, {}});
+        found = &file.sections.back();
+    }
+    setValues(found->body, values);
 }
 
 QByteArray readExistingStore(const QString& path) {
@@ -277,28 +354,26 @@ void TCustomComPort::StoreToRegistry(const QString& location) {
     if (key.isEmpty())
         storeFailed();
 
-    const std::pair<const char*, QString> values[] = {
-        {"Port", Port()},
-        {"BaudRate", QString::fromStdString(BaudRateToStr(BaudRate()))},
-        {"StopBits", QString::fromStdString(StopBitsToStr(StopBits()))},
-        {"DataBits", QString::fromStdString(DataBitsToStr(DataBits()))},
-        {"Parity", QString::fromStdString(ParityToStr(Parity().Bits()))},
-        {"FlowControl", QString::fromStdString(FlowControlToStr(FlowControl().ReadFlowSummary()))},
+    const std::vector<StoredValue> values = {
+        {QStringLiteral("Port"), Port()},
+        {QStringLiteral("BaudRate"), QString::fromStdString(BaudRateToStr(BaudRate()))},
+        {QStringLiteral("StopBits"), QString::fromStdString(StopBitsToStr(StopBits()))},
+        {QStringLiteral("DataBits"), QString::fromStdString(DataBitsToStr(DataBits()))},
+        {QStringLiteral("Parity"), QString::fromStdString(ParityToStr(Parity().Bits()))},
+        {QStringLiteral("FlowControl"),
+         QString::fromStdString(FlowControlToStr(FlowControl().ReadFlowSummary()))},
     };
     // A line break would end a line of the export in the middle of a name or value.
     if (hasLineBreak(key))
         storeFailed();
-    QStringList lines;
-    for (const auto& [name, value] : values) {
-        if (hasLineBreak(value))
+    for (const StoredValue& v : values)
+        if (hasLineBreak(v.text))
             storeFailed();
-        lines.append(quoted(QLatin1String(name)) + QLatin1Char('=') + quoted(value));
-    }
 
     const QString path = settingsstore::registryFilePath();
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         storeFailed();
     RegistryFile file = parseStore(readExistingStore(path));
-    replaceKey(file, key, lines);
+    storeValues(file, key, values);
     replaceFileAtomically(path, serialize(file));
 }

@@ -13,9 +13,9 @@
 //   ...
 //
 // with a blank line after every key and "\" and """ in values escaped by a
-// backslash. TCustomComPort::SaveSettings rewrites its own key whole and keeps every
-// other key of the file as it was; the file is replaced atomically. The program
-// writes the store and never reads it back.
+// backslash. TCustomComPort::SaveSettings sets its six values in its own key, as a
+// registry write does, and keeps every other value and key of the file as it was; the
+// file is replaced atomically. The program writes the store and never reads it back.
 
 #include <QString>
 

@@ -28,6 +28,8 @@ TCustomComPort::~TCustomComPort() {
 // --- setters ---------------------------------------------------------------------
 
 void TCustomComPort::SetPort(const QString& port) {
+    // Compared exactly: another letter case names the same device but counts as a
+    // change, so an open port is opened again.
     if (port == port_)
         return;
     port_ = port;

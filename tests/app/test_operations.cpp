@@ -6,6 +6,7 @@
 
 #include "discovery.h"
 #include "ptyfixture.h"
+#include "tcomcombobox.h"
 #include "tcomsetupfrm.h"
 
 #include <QCheckBox>
@@ -389,18 +390,29 @@ TEST_F(PortSetup, CancelStoresExactlyTheSixValuesAt19200AndReopensTheSamePort) {
     EXPECT_EQ(messages_.results(), std::vector<QString>{"Установлена автоматическая яркость."});
 }
 
-TEST_F(PortSetup, AStoreThatCannotBeWrittenIsReportedAndLeavesThePortClosed) {
+// The port opens before the settings are stored: a store that cannot be written is
+// reported with the port open on the chosen port; when the port cannot be opened
+// either, that failure is the one reported.
+TEST_F(PortSetup, AStoreThatCannotBeWrittenIsReportedWithThePortOpenOnTheChosenPort) {
+    ports_.addSign(4);
+    const auto choose = [](const char* port) {
+        return [port](TComSetupFrm& dialog) {
+            dialog.Combo1->ChooseEntry(dialog.Combo1->findText(port));
+            dialog.Button1->click();
+        };
+    };
     struct Case {
         const char* name;
         std::function<QString()> prepare; // returns the XDG_CONFIG_HOME to use
     };
     const QByteArray notes = "operator's own notes, not a registry export\n";
+    const QString unwritable = config_.filePath("plain/config");
     const Case cases[] = {
         {"config directory below a regular file",
          [&] {
              QFile plain(config_.filePath("plain"));
              EXPECT_TRUE(plain.open(QIODevice::WriteOnly));
-             return config_.filePath("plain/config");
+             return unwritable;
          }},
         {"store file that is no registry export",
          [&] {
@@ -414,18 +426,28 @@ TEST_F(PortSetup, AStoreThatCannotBeWrittenIsReportedAndLeavesThePortClosed) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ScopedEnv configHome("XDG_CONFIG_HOME", c.prepare());
-        if (!form_->ComPort->Connected())
-            click(*form_, "Button36"); // the previous case left it closed
-        ASSERT_TRUE(form_->ComPort->Connected());
         messages_.shown.clear();
 
-        EXPECT_TRUE(runSetup([](TComSetupFrm& dialog) { dialog.Button1->click(); }));
+        EXPECT_TRUE(runSetup(choose("COM4")));
 
         EXPECT_EQ(messages_.errors(), std::vector<QString>{"Failed to store settings."});
-        EXPECT_FALSE(form_->ComPort->Connected());
+        EXPECT_EQ(form_->ComPort->Port(), "COM4");
+        EXPECT_TRUE(form_->ComPort->Connected());
         EXPECT_TRUE(allSignButtonsEnabled(*form_));
     }
     EXPECT_EQ(fileContent(storePath()), notes);
+
+    ScopedEnv configHome("XDG_CONFIG_HOME", unwritable);
+    ports_.addSign(5);
+    messages_.shown.clear();
+    EXPECT_TRUE(runSetup([&](TComSetupFrm& dialog) {
+        dialog.Combo1->ChooseEntry(dialog.Combo1->findText("COM5"));
+        ports_.remove(5); // gone before OK: the open fails too
+        dialog.Button1->click();
+    }));
+    EXPECT_EQ(messages_.errors(),
+              std::vector<QString>{"Unable to open com port (win error code: 2)"});
+    EXPECT_FALSE(form_->ComPort->Connected());
 }
 
 TEST_F(PortSetup, NoSerialPortsAtAllIsARegistryErrorWithoutTheDialog) {

@@ -1,6 +1,7 @@
 // The serial port component against pseudo-terminals with the sign simulator on the
-// other end: exclusive use, NUL dropping, reads that never wait, closed-port errors,
-// the Port and BaudRate setters on an open port, and the event watcher.
+// other end: exclusive use (UUCP lock files included), NUL dropping, reads that never
+// wait, closed-port errors, the Port and line-setting setters on an open port, and the
+// event watcher.
 
 #include "ptyfixture.h"
 #include "tcustomcomport.h"
@@ -11,9 +12,11 @@
 #include <asm/termbits.h>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <optional>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -54,16 +57,21 @@ int settledCount(TCustomComPort& port) {
     return last;
 }
 
-// Line speed of a tty as the kernel holds it; -1 when the tty cannot be opened here
+// A tty's settings as the kernel holds them; none when the tty cannot be opened here
 // (the component's exclusive flag keeps out anyone but root).
-long ttySpeed(const std::string& path) {
+std::optional<termios2> ttySettings(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
-        return -1;
+        return std::nullopt;
     termios2 t{};
     const int r = ioctl(fd, TCGETS2, &t);
     ::close(fd);
-    return r == 0 ? long(t.c_ospeed) : -1;
+    return r == 0 ? std::optional(t) : std::nullopt;
+}
+
+long ttySpeed(const std::string& path) {
+    const auto t = ttySettings(path);
+    return t ? long(t->c_ospeed) : -1;
 }
 
 class ComPortTest : public ::testing::Test {
@@ -113,6 +121,38 @@ TEST_F(ComPortTest, APortHeldElsewhereCannotBeOpened) {
     ::close(fd);
     second.Open();
     EXPECT_TRUE(second.Connected());
+}
+
+// Another program's UUCP lock keeps the port closed under every name of the device; a
+// stale one does not, and ours holds our process id exactly while the port is open.
+TEST_F(ComPortTest, UucpLockFilesOfLiveProcessesKeepThePortClosedAndOursComeAndGo) {
+    if (::access("/run/lock", W_OK) != 0)
+        GTEST_SKIP() << "/run/lock cannot be written by this user";
+    auto& sign = ports.addSign(3);
+    const UucpLockFile lock(sign.ttyPath());
+    TCustomComPort port;
+    // Held by init (always alive), in ASCII and in the old binary form.
+    for (const std::string& held : {std::string("         1\n"), std::string("\1\0\0\0", 4)})
+        for (const std::string& name : {std::string("COM3"), sign.ttyPath()}) {
+            lock.write(held);
+            port.SetPort(QString::fromStdString(name));
+            try {
+                port.Open();
+                ADD_FAILURE() << "opened " << name;
+            } catch (const EComPort& e) {
+                EXPECT_EQ(e.ErrorCode(), CError_OpenFailed);
+                EXPECT_EQ(e.SystemCode(), EBUSY);
+            }
+        }
+
+    // Stale: process ids stay below the kernel's limit of 4194304.
+    lock.write("   4194304\n");
+    port.Open();
+    char ours[16];
+    std::snprintf(ours, sizeof ours, "%10d\n", int(getpid()));
+    EXPECT_EQ(lock.content(), ours);
+    port.Close();
+    EXPECT_EQ(lock.content(), "");
 }
 
 TEST_F(ComPortTest, OpenRefusesMissingDevicesAndNonTerminals) {
@@ -282,16 +322,12 @@ TEST_F(ComPortTest, PortSetterMovesAnOpenPortAndIgnoresAnEqualName) {
     ASSERT_TRUE(sign4.waitForCommands(1, 2s));
     EXPECT_EQ(sign3.countReceived("LA"), 1);
 
-    // Letter case counts: "com4" names no device, so the re-open fails and the port
-    // is left closed on the new name.
-    try {
-        port.SetPort("com4");
-        FAIL();
-    } catch (const EComPort& e) {
-        EXPECT_EQ(e.ErrorCode(), CError_OpenFailed);
-    }
-    EXPECT_FALSE(port.Connected());
+    // Another letter case names the same device; Port keeps the text as set.
+    port.SetPort("com4");
+    EXPECT_TRUE(port.Connected());
     EXPECT_EQ(port.Port(), QString("com4"));
+    port.SendText("LA");
+    ASSERT_TRUE(sign4.waitForCommands(2, 2s));
 }
 
 TEST_F(ComPortTest, BaudRateReachesAnOpenDeviceWithoutClosingIt) {
@@ -303,6 +339,8 @@ TEST_F(ComPortTest, BaudRateReachesAnOpenDeviceWithoutClosingIt) {
     if (ttySpeed(tty) < 0)
         GTEST_SKIP() << "the tty cannot be inspected by this user while held exclusively";
     EXPECT_EQ(ttySpeed(tty), 19200);
+    // Set by its standard code, as other programs read it with cfgetospeed.
+    EXPECT_EQ(ttySettings(tty)->c_cflag & CBAUD, tcflag_t(B19200));
 
     ASSERT_EQ(::unlink(ports.path(3).c_str()), 0); // a re-open would now fail
     port.SetBaudRate(br19200);                     // equal: the device is not touched
@@ -310,6 +348,7 @@ TEST_F(ComPortTest, BaudRateReachesAnOpenDeviceWithoutClosingIt) {
     EXPECT_EQ(ttySpeed(tty), 14400);
     port.SetBaudRate(br256000);
     EXPECT_EQ(ttySpeed(tty), 256000);
+    EXPECT_EQ(ttySettings(tty)->c_cflag & CBAUD, tcflag_t(BOTHER));
     port.SetCustomBaudRate(12345);
     port.SetBaudRate(brCustom);
     EXPECT_EQ(ttySpeed(tty), 12345);
@@ -324,6 +363,39 @@ TEST_F(ComPortTest, BaudRateReachesAnOpenDeviceWithoutClosingIt) {
     port.ResumePush();
     EXPECT_EQ(ttySpeed(tty), 9600);
     port.ResumePush(); // at zero: nothing
+}
+
+// 1.5 stop bits go only with 5 data bits and 2 only with 6 to 8; the others are refused
+// as a failed apply and the line keeps its stop bits.
+TEST_F(ComPortTest, StopBitsTheLineCannotCarryAreRefusedAndTheLineStaysAsItWas) {
+    auto& sign = ports.addSign(3);
+    TCustomComPort port;
+    setUpLikeTheWindow(port, "COM3");
+    port.Open();
+    if (!ttySettings(sign.ttyPath()))
+        GTEST_SKIP() << "the tty cannot be inspected by this user while held exclusively";
+    const auto longStop = [&] { return (ttySettings(sign.ttyPath())->c_cflag & CSTOPB) != 0; };
+    const auto expectRefused = [](auto&& change) {
+        try {
+            change();
+            ADD_FAILURE() << "accepted";
+        } catch (const EComPort& e) {
+            EXPECT_EQ(e.ErrorCode(), CError_SetStateFailed);
+            EXPECT_EQ(e.SystemCode(), EINVAL);
+        }
+    };
+    expectRefused([&] { port.SetStopBits(sbOne5StopBits); });
+    EXPECT_FALSE(longStop());
+    port.SetStopBits(sbTwoStopBits);
+    expectRefused([&] { port.SetDataBits(dbFive); });
+    port.SetStopBits(sbOne5StopBits); // with the five data bits stored: carried
+    EXPECT_TRUE(longStop());
+
+    // A closed port only stores; Open then refuses and stays closed.
+    port.Close();
+    port.SetDataBits(dbEight);
+    expectRefused([&] { port.Open(); });
+    EXPECT_FALSE(port.Connected());
 }
 
 TEST_F(ComPortTest, WatcherHandsOverEventsButNeverConsumesData) {

@@ -135,7 +135,9 @@ TEST_F(Store, ValuesUseTheTextTablesAndEscapeBackslashAndQuote) {
     EXPECT_TRUE(stored().contains("\"FlowControl\"=\"Custom\"\n"));
 }
 
-TEST_F(Store, RewritesItsKeyWholeInPlaceAndKeepsEveryOtherKey) {
+// As in a registry: the six values are set where they stand or added in their order,
+// every other value and key stays.
+TEST_F(Store, SetsItsValuesInPlaceAndKeepsEveryOtherValueAndKey) {
     const QByteArray before = "[HKEY_CURRENT_USER\\Software\\Other]\n"
                               "\"Name\"=\"a \\\\ b\"\n"
                               "\"Data\"=hex:01,02,\\\n"
@@ -144,18 +146,29 @@ TEST_F(Store, RewritesItsKeyWholeInPlaceAndKeepsEveryOtherKey) {
                              "@=\"default\"\n";
     writeStore("Windows Registry Editor Version 5.00\n\n" + before +
                "\n"
-               // the same key in other letter case, with an extra value and an old port
+               // the same key in other letter case, with values of others and old ones
                "[hkey_local_machine\\software\\zemta\\comport]\n"
-               "\"Port\"=\"COM1\"\n"
-               "\"Extra\"=\"stale\"\n"
+               "\"port\"=\"COM1\"\n"
+               "\"Extra\"=\"kept\"\n"
+               "@=\"default\"\n"
+               "\"StopBits\"=hex(2):32,00,\\\n"
+               "  00,00\n"
                "\n" +
                after + "\n");
 
     port_.SaveSettings(stRegistry, kLocation);
     const QByteArray expected = "Windows Registry Editor Version 5.00\n\n" + before + "\n" +
-                                "[hkey_local_machine\\software\\zemta\\comport]\n" +
-                                kStoredSystemPort.mid(kStoredSystemPort.indexOf('\"')) + after +
-                                "\n";
+                                "[hkey_local_machine\\software\\zemta\\comport]\n"
+                                "\"port\"=\"COM3\"\n"
+                                "\"Extra\"=\"kept\"\n"
+                                "@=\"default\"\n"
+                                "\"StopBits\"=\"1\"\n"
+                                "\"BaudRate\"=\"19200\"\n"
+                                "\"DataBits\"=\"8\"\n"
+                                "\"Parity\"=\"None\"\n"
+                                "\"FlowControl\"=\"None\"\n"
+                                "\n" +
+                                after + "\n";
     EXPECT_EQ(stored(), expected);
 
     port_.SaveSettings(stRegistry, kLocation); // storing again changes nothing

@@ -109,6 +109,21 @@ TEST_F(Discovery, PortHeldByAnotherProgramIsSkippedWithoutTrace) {
     expectOpenOn("COM2");
     EXPECT_EQ(log_.count(kProbeSent), 1);
     EXPECT_EQ(ports_.sign(3).countReceived("R0E"), 0);
+
+    // Held by a program that leaves a UUCP lock file (init's process id: alive).
+    if (::access("/run/lock", W_OK) != 0)
+        GTEST_SKIP() << "/run/lock cannot be written by this user";
+    const UucpLockFile lock(ports_.sign(3).ttyPath());
+    lock.write("         1\n");
+    log_.clear();
+    messages_.clear();
+    status_.clear();
+    run();
+
+    expectOpenOn("COM2");
+    EXPECT_EQ(log_.count(kProbeSent), 1);
+    EXPECT_EQ(ports_.sign(3).countReceived("R0E"), 0);
+    EXPECT_EQ(lock.content(), "         1\n"); // a live lock is left as it is
 }
 
 // Replies that are not taken, each from the only port there is, with the last log line.

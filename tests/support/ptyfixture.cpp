@@ -1,9 +1,13 @@
 #include "ptyfixture.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <system_error>
+#include <unistd.h>
 
 namespace {
 constexpr const char* kComDirVariable = "ZEMTA_COM_DIR";
@@ -57,4 +61,23 @@ void PtyPorts::remove(int comNumber) {
 
 std::string PtyPorts::path(int comNumber) const {
     return dir_ + "/COM" + std::to_string(comNumber);
+}
+
+UucpLockFile::UucpLockFile(const std::string& ttyPath) {
+    std::string name = ttyPath.rfind("/dev/", 0) == 0 ? ttyPath.substr(5) : ttyPath;
+    std::replace(name.begin(), name.end(), '/', '_');
+    path = "/run/lock/LCK.." + name;
+}
+
+UucpLockFile::~UucpLockFile() {
+    ::unlink(path.c_str());
+}
+
+std::string UucpLockFile::content() const {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void UucpLockFile::write(const std::string& content) const {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
 }

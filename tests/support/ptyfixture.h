@@ -40,3 +40,13 @@ private:
     std::optional<std::string> previousComDir_;
     std::map<int, std::unique_ptr<signsim::SignSimulator>> signs_;
 };
+
+// The UUCP lock file of a tty as serial programs leave it: /run/lock/LCK.. and the path
+// below /dev with "/" as "_" (/dev/pts/5: LCK..pts_5). Removed when the object goes.
+struct UucpLockFile {
+    explicit UucpLockFile(const std::string& ttyPath);
+    ~UucpLockFile();
+    std::string content() const; // empty when there is none
+    void write(const std::string& content) const;
+    std::string path;
+};
