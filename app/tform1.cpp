@@ -41,6 +41,9 @@ const QString kSearchHint = QStringLiteral("Автоматический пои�
 const QString kSetupHint = QStringLiteral("Настройка порта");
 const QString kExitHint = QStringLiteral("Выйти из программы");
 
+// Added to the caption while a close waits for the end of a write or read-back.
+const QString kClosePendingNote = QStringLiteral(" — закроется после окончания обмена со стелой");
+
 // The port setup sequence stores the settings here.
 const QString kSettingsLocation = QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\ZEMTA");
 
@@ -418,16 +421,31 @@ void TForm1::runOperation(const std::function<void()>& operation) {
     errorreport::runGuarded(operation);
     --running_;
     if (running_ == 0 && closePending_) {
-        closePending_ = false;
+        showClosePending(false);
         close();
+    }
+}
+
+void TForm1::showClosePending(bool pending) {
+    closePending_ = pending;
+    setWindowTitle(pending ? kWindowCaption + kClosePendingNote : kWindowCaption);
+    // Nothing typed into the rows now would reach the sign before the window goes. The
+    // focus leaves them first, or Qt would hand it to the next control still enabled.
+    if (pending && GroupBox5->isAncestorOf(focusWidget()))
+        setFocus(Qt::OtherFocusReason);
+    for (const PriceRowControls& row : rows_) {
+        row.entry->setEnabled(!pending);
+        row.notUsed->setEnabled(!pending);
     }
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
     // The write and the read-back let window messages through; closing then would pull
-    // the window out from under them, so the close waits for their end.
+    // the window out from under them, so the close waits for their end, and the caption
+    // says so.
     if (running_ > 0) {
-        closePending_ = true;
+        if (!closePending_)
+            showClosePending(true);
         event->ignore();
         return;
     }

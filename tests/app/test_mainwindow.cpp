@@ -256,7 +256,7 @@ TEST(SignOperations, ButtonsAndEffectAreHeldWhileTheWriteLetsMessagesThrough) {
     EXPECT_TRUE(allSignButtonsEnabled(form));
 }
 
-TEST(SignOperations, CloseDuringAWriteWaitsForItsEnd) {
+TEST(SignOperations, CloseDuringAWriteWaitsForItsEndShowingSoWithTheRowsFrozen) {
     PtyPorts ports;
     auto& sign = ports.addSign(3);
     MessageRecorder messages;
@@ -264,10 +264,22 @@ TEST(SignOperations, CloseDuringAWriteWaitsForItsEnd) {
     useShortReadDelay(form, 10);
     form.showCentered();
 
-    // The close request arrives at the write's first message pump.
-    QTimer::singleShot(0, &form, [&] { form.close(); });
+    // The close request arrives at the write's first message pump; the next pump looks
+    // at the caption and the top row.
+    QString caption;
+    bool topRowEnabled = true;
+    QTimer::singleShot(0, &form, [&] {
+        form.close();
+        QTimer::singleShot(0, &form, [&] {
+            caption = form.windowTitle();
+            topRowEnabled = control<QWidget>(form, "input10")->isEnabled() ||
+                            control<QWidget>(form, "chk1")->isEnabled();
+        });
+    });
     control<QPushButton>(form, "Button8")->click();
 
+    EXPECT_EQ(caption, kWindowCaption + " — закроется после окончания обмена со стелой");
+    EXPECT_FALSE(topRowEnabled);
     EXPECT_FALSE(form.isVisible());
     EXPECT_FALSE(form.ComPort->Connected());
     // The write and its read-back ran to their end first.
