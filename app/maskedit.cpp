@@ -1,9 +1,16 @@
 #include "maskedit.h"
 
+#include <QApplication>
 #include <QClipboard>
-#include <QGuiApplication>
+#include <QContextMenuEvent>
+#include <QFocusEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+
+#include <functional>
+#include <utility>
 
 namespace {
 
@@ -76,16 +83,39 @@ void TMaskEdit::typeDigits(const QString& text) {
     for (QChar c : text)
         if (isAsciiDigit(c))
             digits += c;
-    if (digits.isEmpty())
-        return;
-    blankSelection();
-    int cursor = cursorPosition();
-    for (QChar c : digits) {
-        if (cursor >= count_)
-            break;
-        positions_[cursor++] = c;
+    bool refused = digits.size() != text.size();
+    if (!digits.isEmpty()) {
+        blankSelection();
+        int cursor = cursorPosition();
+        for (QChar c : digits) {
+            if (cursor >= count_) {
+                refused = true;
+                break;
+            }
+            positions_[cursor++] = c;
+        }
+        refresh(cursor);
     }
-    refresh(cursor);
+    if (refused)
+        refuseInput();
+}
+
+void TMaskEdit::refuseInput() {
+    QApplication::beep();
+    emit inputRefused();
+}
+
+void TMaskEdit::pasteDigits() {
+    // A copied price often comes with a line break or blanks around it; only what lies
+    // between them is typed.
+    typeDigits(QGuiApplication::clipboard()->text().trimmed());
+}
+
+void TMaskEdit::cutSelection() {
+    if (hasSelectedText()) {
+        copy();
+        blankSelection();
+    }
 }
 
 void TMaskEdit::keyPressEvent(QKeyEvent* event) {
@@ -95,14 +125,11 @@ void TMaskEdit::keyPressEvent(QKeyEvent* event) {
     }
     event->accept();
     if (event == QKeySequence::Paste) {
-        typeDigits(QGuiApplication::clipboard()->text());
+        pasteDigits();
         return;
     }
     if (event == QKeySequence::Cut) {
-        if (hasSelectedText()) {
-            copy();
-            blankSelection();
-        }
+        cutSelection();
         return;
     }
     if (event == QKeySequence::Undo || event == QKeySequence::Redo)
@@ -122,16 +149,84 @@ void TMaskEdit::keyPressEvent(QKeyEvent* event) {
         }
         return;
     }
+    // A character typed; with Ctrl, Alt or Meta held the key is a shortcut instead, and
+    // neither types nor beeps.
     const QString text = event->text();
-    if (!text.isEmpty() && text.at(0).isPrint()) {
+    const auto shortcutModifiers = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    if (!text.isEmpty() && text.at(0).isPrint() && !(event->modifiers() & shortcutModifiers)) {
         typeDigits(text);
         return;
     }
-    // Movement, selection, copying, Enter and the like.
+    // Movement, selection, copying, shortcuts, Enter and the like.
     QLineEdit::keyPressEvent(event);
 }
 
 void TMaskEdit::inputMethodEvent(QInputMethodEvent* event) {
     typeDigits(event->commitString());
+    event->accept();
+}
+
+void TMaskEdit::focusInEvent(QFocusEvent* event) {
+    QLineEdit::focusInEvent(event);
+    // Qt gives the focus before it delivers the click that brought it.
+    focusByMouse_ = event->reason() == Qt::MouseFocusReason;
+}
+
+void TMaskEdit::mousePressEvent(QMouseEvent* event) {
+    const bool selectAllPositions =
+        focusByMouse_ && (event->button() == Qt::LeftButton || event->button() == Qt::RightButton);
+    focusByMouse_ = false;
+    if (!selectAllPositions) {
+        QLineEdit::mousePressEvent(event);
+        return;
+    }
+    // The click that gave the focus selects everything instead of placing the caret
+    // where it fell, so typing, or pasting from the menu a right click opens, replaces the
+    // value rather than a part of it.
+    clickSelected_ = event->button() == Qt::LeftButton;
+    selectAll();
+    event->accept();
+}
+
+void TMaskEdit::mouseMoveEvent(QMouseEvent* event) {
+    if (clickSelected_) {
+        event->accept();
+        return;
+    }
+    QLineEdit::mouseMoveEvent(event);
+}
+
+void TMaskEdit::mouseReleaseEvent(QMouseEvent* event) {
+    if (clickSelected_) {
+        clickSelected_ = false;
+        event->accept();
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(event);
+}
+
+void TMaskEdit::contextMenuEvent(QContextMenuEvent* event) {
+    // The line edit's own menu, with Cut, Paste and Delete going through the positions
+    // as their keys do (the line edit would change the text and have it taken back).
+    QMenu* menu = createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const std::pair<QString, std::function<void()>> edits[] = {
+        {QLineEdit::tr("Cu&t"), [this] { cutSelection(); }},
+        {QLineEdit::tr("&Paste"), [this] { pasteDigits(); }},
+        {QLineEdit::tr("Delete"), [this] { blankSelection(); }},
+    };
+    for (QAction* standard : menu->actions()) {
+        for (const auto& [caption, edit] : edits) {
+            // The menu's entries read "caption<Tab>shortcut".
+            if (standard->text().section(u'\t', 0, 0) != caption)
+                continue;
+            auto* replacement = new QAction(standard->text(), menu);
+            replacement->setEnabled(standard->isEnabled());
+            connect(replacement, &QAction::triggered, this, edit);
+            menu->insertAction(standard, replacement);
+            menu->removeAction(standard);
+        }
+    }
+    menu->popup(event->globalPos());
     event->accept();
 }

@@ -11,6 +11,10 @@
 // verbatim: each character fills one position, a space stays blank, missing trailing
 // positions are blank. Such characters are shown and reported as they stand, so a
 // write that follows sends back exactly what the sign held.
+//
+// A key or pasted character the positions cannot take (no digit, or no position left)
+// is dropped with the desktop's beep. A mouse click that gives the entry the focus
+// selects all positions, as Tab does, so that typing replaces the whole value.
 
 #include <QLineEdit>
 #include <QString>
@@ -26,9 +30,18 @@ public:
     // The number shown: blanks (and characters that are no digit) count as 0.
     int value() const;
 
+signals:
+    // Typed or pasted characters were dropped (the beep has sounded).
+    void inputRefused();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     // Text set from code (QLineEdit::setText): adopt it verbatim.
@@ -39,9 +52,17 @@ private:
     void typeDigits(const QString& text);
     // Blanks the selected positions; returns false when nothing was selected.
     bool blankSelection();
+    // The clipboard's text typed in (Ctrl+V and the context menu's Paste).
+    void pasteDigits();
+    // Copies the selection and blanks its positions (Ctrl+X and the menu's Cut).
+    void cutSelection();
+    // Beeps and tells inputRefused.
+    void refuseInput();
 
     int count_;
     QString positions_;
-    bool refreshing_ = false; // the text is being set from the positions
-    bool userEdit_ = false;   // the line edit changed its text on its own
+    bool refreshing_ = false;    // the text is being set from the positions
+    bool userEdit_ = false;      // the line edit changed its text on its own
+    bool focusByMouse_ = false;  // the focus came with a mouse click not yet delivered
+    bool clickSelected_ = false; // that click selected all; its drag is ignored
 };

@@ -7,12 +7,14 @@
 #include "pricewrite.h"
 #include "readback.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -42,6 +44,9 @@ const QString kEffectBoxHint = QStringLiteral("Поставьте галочку
 const QString kSearchHint = QStringLiteral("Автоматический поиск табло и открытие порта.");
 const QString kSetupHint = QStringLiteral("Настройка порта");
 const QString kExitHint = QStringLiteral("Выйти из программы");
+
+// Added to the caption while a close waits for the end of a write or read-back.
+const QString kClosePendingNote = QStringLiteral(" — закроется после окончания обмена со стелой");
 
 // The port setup sequence stores the settings here.
 const QString kSettingsLocation = QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\ZEMTA");
@@ -133,6 +138,70 @@ QCheckBox* makeCheckBox(QWidget* window, QWidget* parent, const char* name, cons
     return box;
 }
 
+// Return and keypad Enter on a focused push button click it, once per press: a held
+// key's repeats click nothing, so they cannot start the operation again once it ended.
+class EnterClicksButton : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) ||
+            (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+            return false;
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if (button != nullptr && button->isEnabled() && !key->isAutoRepeat())
+            button->click();
+        return true;
+    }
+};
+
+// While a write or read-back runs, the keyboard focus rests on the window itself, where
+// no key changes anything. Left to Qt, it would pass from the disabled button to the
+// next control, the top row's "Не исп.", and a second Space or a repeating key meant
+// for the button would tick it while the rows are being sent. Tab does not move it on
+// either. At the end the focus goes back to the button that started the operation,
+// unless the operator has put it elsewhere with the mouse meanwhile.
+class FocusParking : public QObject {
+public:
+    FocusParking(QWidget& window, QWidget* startedBy)
+        : window_(window), startedBy_(startedBy), parked_(!window.property(kParked).toBool()) {
+        if (!parked_)
+            return; // an enclosing operation parked it already
+        window_.setProperty(kParked, true);
+        window_.installEventFilter(this);
+        window_.setFocus(Qt::OtherFocusReason);
+    }
+    ~FocusParking() override {
+        if (!parked_)
+            return;
+        window_.removeEventFilter(this);
+        window_.setProperty(kParked, false);
+        const QWidget* focus = window_.focusWidget();
+        if ((focus == nullptr || focus == &window_) && startedBy_->isEnabled())
+            startedBy_->setFocus(Qt::OtherFocusReason);
+    }
+    FocusParking(const FocusParking&) = delete;
+    FocusParking& operator=(const FocusParking&) = delete;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress || window_.focusWidget() != &window_)
+            return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        return key == Qt::Key_Tab || key == Qt::Key_Backtab;
+    }
+
+private:
+    static constexpr const char* kParked = "focusParked";
+    QWidget& window_;
+    QWidget* startedBy_;
+    bool parked_; // by this one; false when nested in another
+};
+
 void setTextColor(QLabel* label, const QColor& color) {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, color);
@@ -143,12 +212,13 @@ void setTextColor(QLabel* label, const QColor& color) {
 
 // Disables the buttons that start sign operations (and "Эффект", so that nothing else
 // talks to the sign while a write or read-back lets window messages through) and enables
-// them again however the operation ends.
+// them again however the operation ends. Meanwhile the keyboard focus is parked.
 class TForm1::ButtonsLock {
 public:
-    explicit ButtonsLock(TForm1& form)
-        : buttons_{form.Button5,  form.Button7, form.Button8, form.Button6,
-                   form.Button36, form.Button2, form.Button1, form.effect} {
+    ButtonsLock(TForm1& form, QPushButton* startedBy)
+        : focus_(form, startedBy), buttons_{form.Button5, form.Button7,  form.Button8,
+                                            form.Button6, form.Button36, form.Button2,
+                                            form.Button1, form.effect} {
         for (QPushButton* button : buttons_)
             button->setEnabled(false);
     }
@@ -160,6 +230,7 @@ public:
     ButtonsLock& operator=(const ButtonsLock&) = delete;
 
 private:
+    FocusParking focus_; // parked before the buttons are disabled, back after enabling
     std::array<QPushButton*, 8> buttons_;
 };
 
@@ -249,6 +320,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ComPort(new TComPort(this)), 
         connect(button, &QPushButton::clicked, this, [this, handler = handler] {
             runOperation([this, handler] { (this->*handler)(); });
         });
+    auto* enterClicks = new EnterClicksButton(this);
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->installEventFilter(enterClicks);
 
     runOperation([this] { FormCreate(); });
 }
@@ -366,6 +440,7 @@ void TForm1::buildControls() {
     Memo1 = place(w, new QPlainTextEdit(this), "Memo1", {528, 16, 505, 625});
     Memo1->setReadOnly(true);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setFocusPolicy(Qt::NoFocus); // no Tab stop out of the operator's sight
     StatusBar1 = place(w, new QStatusBar(this), "StatusBar1", {0, 704, 865, 17});
     StatusBar1->setSizeGripEnabled(false);
 
@@ -374,6 +449,7 @@ void TForm1::buildControls() {
         slider->setRange(minimum, maximum);
         slider->setValue(value);
         slider->setEnabled(false);
+        slider->setFocusPolicy(Qt::NoFocus);
         slider->hide();
         return slider;
     };
@@ -404,16 +480,31 @@ void TForm1::runOperation(const std::function<void()>& operation) {
     errorreport::runGuarded(operation);
     --running_;
     if (running_ == 0 && closePending_) {
-        closePending_ = false;
+        showClosePending(false);
         close();
+    }
+}
+
+void TForm1::showClosePending(bool pending) {
+    closePending_ = pending;
+    setWindowTitle(pending ? kWindowCaption + kClosePendingNote : kWindowCaption);
+    // Nothing typed into the rows now would reach the sign before the window goes. The
+    // focus leaves them first, or Qt would hand it to the next control still enabled.
+    if (pending && GroupBox5->isAncestorOf(focusWidget()))
+        setFocus(Qt::OtherFocusReason);
+    for (const PriceRowControls& row : rows_) {
+        row.entry->setEnabled(!pending);
+        row.notUsed->setEnabled(!pending);
     }
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
     // The write and the read-back let window messages through; closing then would pull
-    // the window out from under them, so the close waits for their end.
+    // the window out from under them, so the close waits for their end, and the caption
+    // says so.
     if (running_ > 0) {
-        closePending_ = true;
+        if (!closePending_)
+            showClosePending(true);
         event->ignore();
         return;
     }
@@ -436,13 +527,13 @@ void TForm1::Button36Click() {
 }
 
 void TForm1::Button7Click() {
-    ButtonsLock lock(*this);
+    ButtonsLock lock(*this, Button7);
     ReadBackDisplay display(*this);
     signlink::readBackSign(link_, display);
 }
 
 void TForm1::Button8Click() {
-    ButtonsLock lock(*this);
+    ButtonsLock lock(*this, Button8);
     Button29Click();
     Button7Click();
 }

@@ -122,6 +122,8 @@ private:
     void createComPort();
     // Runs a handler's work guarded; a close requested meanwhile happens afterwards.
     void runOperation(const std::function<void()>& operation);
+    // A close waits for the running operation: caption note, price rows disabled.
+    void showClosePending(bool pending);
 
     QPushButton* Button1;
     QPushButton* Button2;

@@ -5,6 +5,8 @@
 #include "tcustomcomport.h"
 
 #include <QApplication>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -12,6 +14,8 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -24,18 +28,73 @@ std::function<void(TComSetupFrm&)>& standInOperator() {
     return op;
 }
 
+// Where the captions stand: left of the lists, whose left edge is at kListLeft; each
+// list stands kListDrop above its caption's top, one row every kRowPitch.
+constexpr int kCaptionLeft = 8;
+constexpr int kListLeft = 80;
+constexpr int kCaptionGap = 4;
+constexpr int kCaptionWidth = kListLeft - kCaptionGap - kCaptionLeft;
+constexpr int kListDrop = 8;
+constexpr int kListHeight = 21;
+constexpr int kRowPitch = 24;
+constexpr int kCaptionTops[] = {24, 48, 72, 96, 120, 144};
+
 QLabel* makeLabel(QWidget* parent, const char* name, const char* text, int top) {
     auto* label = new QLabel(caption(text), parent);
     label->setObjectName(QLatin1String(name));
-    label->move(8, top);
-    label->adjustSize();
+    label->move(kCaptionLeft, top);
     return label;
+}
+
+// Fits one caption into the room left of its list. At the group's font when it fits;
+// else at the largest smaller font, down to three quarters of it, that holds it on one
+// line or, broken at its blanks, within the list's row. A caption on one line keeps its
+// top (a smaller one its baseline); a broken one is centred on its list. Only a caption
+// that fits in none of these ways is shortened with an ellipsis, carrying its full text
+// as tool tip.
+void fitCaption(QLabel* label, int top) {
+    const QString text = label->toolTip().isEmpty() ? label->text() : label->toolTip();
+    const QFont base = label->parentWidget()->font();
+    const int baseAscent = QFontMetrics(base).ascent();
+    const int rowCentre = top - kListDrop + kListHeight / 2;
+    const int largest = QFontInfo(base).pixelSize();
+    const int smallest = std::max(1, largest * 3 / 4);
+    const bool breakable = text.trimmed().contains(u' ');
+    for (int size = largest; size >= smallest; --size) {
+        QFont font = base;
+        font.setPixelSize(size);
+        const QFontMetrics metrics(font);
+        for (const bool wrap : {false, true}) {
+            if (wrap && !breakable)
+                continue;
+            const QRect needed = metrics.boundingRect(QRect(0, 0, kCaptionWidth, 1000),
+                                                      wrap ? Qt::TextWordWrap : 0, text);
+            if (needed.width() > kCaptionWidth || needed.height() > kRowPitch - 1)
+                continue;
+            const int y =
+                wrap ? rowCentre - needed.height() / 2 : top + baseAscent - metrics.ascent();
+            label->setFont(size == largest ? QFont() : font); // QFont(): the group's own
+            label->setWordWrap(wrap);
+            label->setText(text);
+            label->setToolTip({});
+            label->setGeometry(kCaptionLeft, y, kCaptionWidth, needed.height());
+            return;
+        }
+    }
+    QFont font = base;
+    font.setPixelSize(smallest);
+    const QFontMetrics metrics(font);
+    label->setFont(font);
+    label->setWordWrap(false);
+    label->setText(metrics.elidedText(text, Qt::ElideRight, kCaptionWidth));
+    label->setToolTip(text);
+    label->setGeometry(kCaptionLeft, top, kCaptionWidth, metrics.height());
 }
 
 TComComboBox* makeList(QWidget* parent, const char* name, TComProperty kind, int top) {
     auto* list = new TComComboBox(parent);
     list->setObjectName(QLatin1String(name));
-    list->setGeometry(80, top, 129, 21);
+    list->setGeometry(kListLeft, top, 129, kListHeight);
     list->SetComProperty(kind);
     return list;
 }
@@ -87,12 +146,13 @@ TComSetupFrm::TComSetupFrm(QWidget* parent) : QDialog(parent) {
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setGeometry(8, 8, 217, 169);
 
-    Label1 = makeLabel(GroupBox1, "Label1", "Port", 24);
-    Label2 = makeLabel(GroupBox1, "Label2", "Baud rate", 48);
-    Label3 = makeLabel(GroupBox1, "Label3", "Data bits", 72);
-    Label4 = makeLabel(GroupBox1, "Label4", "Stop bits", 96);
-    Label5 = makeLabel(GroupBox1, "Label5", "Parity", 120);
-    Label6 = makeLabel(GroupBox1, "Label6", "Flow control", 144);
+    Label1 = makeLabel(GroupBox1, "Label1", "Port", kCaptionTops[0]);
+    Label2 = makeLabel(GroupBox1, "Label2", "Baud rate", kCaptionTops[1]);
+    Label3 = makeLabel(GroupBox1, "Label3", "Data bits", kCaptionTops[2]);
+    Label4 = makeLabel(GroupBox1, "Label4", "Stop bits", kCaptionTops[3]);
+    Label5 = makeLabel(GroupBox1, "Label5", "Parity", kCaptionTops[4]);
+    Label6 = makeLabel(GroupBox1, "Label6", "Flow control", kCaptionTops[5]);
+    FitCaptions();
 
     // Filling the port list raises code 23 when the ports cannot be listed; the
     // dialog is then abandoned here, before anything is shown.
@@ -118,6 +178,12 @@ TComSetupFrm::TComSetupFrm(QWidget* parent) : QDialog(parent) {
     if (screen)
         setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
                                         screen->availableGeometry()));
+}
+
+void TComSetupFrm::FitCaptions() {
+    const std::array<QLabel*, 6> labels = {Label1, Label2, Label3, Label4, Label5, Label6};
+    for (std::size_t i = 0; i < labels.size(); ++i)
+        fitCaption(labels[i], kCaptionTops[i]);
 }
 
 std::array<TComComboBox*, 6> TComSetupFrm::Lists() const {

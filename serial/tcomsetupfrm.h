@@ -34,6 +34,11 @@ public:
     // bits, stop bits, parity, flow control.
     std::array<TComComboBox*, 6> Lists() const;
 
+    // Sizes the six captions to the room left of their lists, with a smaller font or
+    // broken onto two lines where a caption would not fit; the constructor does it for
+    // the captions it sets. Call it again after changing a caption's text.
+    void FitCaptions();
+
     QGroupBox* GroupBox1;
     QLabel* Label1;
     QLabel* Label2;

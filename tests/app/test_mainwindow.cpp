@@ -256,7 +256,7 @@ TEST(SignOperations, ButtonsAndEffectAreHeldWhileTheWriteLetsMessagesThrough) {
     EXPECT_TRUE(allSignButtonsEnabled(form));
 }
 
-TEST(SignOperations, CloseDuringAWriteWaitsForItsEnd) {
+TEST(SignOperations, CloseDuringAWriteWaitsForItsEndShowingSoWithTheRowsFrozen) {
     PtyPorts ports;
     auto& sign = ports.addSign(3);
     MessageRecorder messages;
@@ -264,10 +264,22 @@ TEST(SignOperations, CloseDuringAWriteWaitsForItsEnd) {
     useShortReadDelay(form, 10);
     form.showCentered();
 
-    // The close request arrives at the write's first message pump.
-    QTimer::singleShot(0, &form, [&] { form.close(); });
+    // The close request arrives at the write's first message pump; the next pump looks
+    // at the caption and the top row.
+    QString caption;
+    bool topRowEnabled = true;
+    QTimer::singleShot(0, &form, [&] {
+        form.close();
+        QTimer::singleShot(0, &form, [&] {
+            caption = form.windowTitle();
+            topRowEnabled = control<QWidget>(form, "input10")->isEnabled() ||
+                            control<QWidget>(form, "chk1")->isEnabled();
+        });
+    });
     control<QPushButton>(form, "Button8")->click();
 
+    EXPECT_EQ(caption, kWindowCaption + " — закроется после окончания обмена со стелой");
+    EXPECT_FALSE(topRowEnabled);
     EXPECT_FALSE(form.isVisible());
     EXPECT_FALSE(form.ComPort->Connected());
     // The write and its read-back ran to their end first.
@@ -340,6 +352,61 @@ TEST(SignOperations, DelayLabelsFollowTheirSettings) {
     EXPECT_EQ(control<QLabel>(form, "Label7")->text(), "300");
     EXPECT_EQ(form.link().readDelay(), 120);
     EXPECT_EQ(form.link().searchDelay(), 300);
+}
+
+// --- keyboard and focus ---------------------------------------------------------------------
+
+TEST(KeyboardAndFocus, SpacesDuringAWriteStartedFromTheKeyboardReachNoRow) {
+    PtyPorts ports;
+    auto& sign = ports.addSign(3);
+    MessageRecorder messages;
+    TForm1 form;
+    useShortReadDelay(form, 10);
+    ASSERT_TRUE(activate(form));
+    retype(form, "input10", "456"); // row 10, written last
+    auto* write = control<QPushButton>(form, "Button8");
+    write->setFocus(Qt::TabFocusReason);
+    sign.clearRecords();
+
+    // Two more Spaces while it runs: among the first rows' frames, and in the read-back.
+    int steps = 0;
+    QObject::connect(control<QProgressBar>(form, "ProgressBar1"), &QProgressBar::valueChanged,
+                     &form, [&] {
+                         if (++steps == 3 || steps == 30)
+                             keyToFocus(Qt::Key_Space, " ");
+                     });
+    keyToFocus(Qt::Key_Space, " ");
+
+    ASSERT_GT(steps, 30);
+    for (int row = 1; row <= 10; ++row) {
+        EXPECT_EQ(sign.panel(char('0' + row - 1)).price, row == 10 ? "456" : "000") << row;
+        EXPECT_FALSE(control<QCheckBox>(form, kRows[row - 1].notUsed)->isChecked()) << row;
+    }
+    EXPECT_EQ(sign.countReceived("R9E"), 1); // one write and read-back
+    EXPECT_EQ(QApplication::focusWidget(), write);
+}
+
+TEST(KeyboardAndFocus, EnterClicksAButtonOncePerPressAndTabStaysInSight) {
+    PtyPorts ports;
+    auto& sign = ports.addSign(3);
+    MessageRecorder messages;
+    TForm1 form;
+    ASSERT_TRUE(activate(form));
+    control<QPushButton>(form, "Button5")->setFocus(Qt::TabFocusReason);
+    keyToFocus(Qt::Key_Return, "\r");
+    keyToFocus(Qt::Key_Return, "\r", Qt::NoModifier, true); // the key is held
+    keyToFocus(Qt::Key_Enter, "\r", Qt::KeypadModifier);
+    EXPECT_EQ(sign.countReceived("LA"), 2);
+    control<TMaskEdit>(form, "input6")->setFocus(Qt::TabFocusReason);
+    keyToFocus(Qt::Key_Return, "\r");     // nothing in an entry
+    EXPECT_EQ(messages.shown.size(), 3u); // the search's and two results
+
+    for (int i = 0; i < 40; ++i) { // round the window
+        keyToFocus(Qt::Key_Tab);
+        QWidget* focus = QApplication::focusWidget();
+        EXPECT_TRUE(form.rect().contains({focus->mapTo(&form, QPoint()), focus->size()}))
+            << focus->objectName().toStdString();
+    }
 }
 
 // --- layout ---------------------------------------------------------------------------------

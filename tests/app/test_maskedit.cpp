@@ -5,7 +5,10 @@
 #include "maskedit.h"
 
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QGuiApplication>
+#include <QMenu>
+#include <QMouseEvent>
 #include <gtest/gtest.h>
 
 TEST(PriceEntry, StartsBlankShowingZeros) {
@@ -90,4 +93,48 @@ TEST(DigitField, HoldsOneDigitAndCountsEmptyAsZero) {
     pressKey(&field, Qt::Key_Backspace);
     EXPECT_EQ(field.text(), "0");
     EXPECT_EQ(field.value(), 0);
+}
+
+// --- the operator's keys, clicks and menu -----------------------------------------------------
+
+TEST(PriceEntry, RefusedKeysAndPastedCharactersBeepOthersDoNot) {
+    TMaskEdit entry(3);
+    int beeps = 0;
+    QObject::connect(&entry, &TMaskEdit::inputRefused, [&] { ++beeps; });
+    typeText(&entry, "4.5a07"); // the separator, the letter, the digit past the last position
+    for (int key : {Qt::Key_Left, Qt::Key_End, Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Return})
+        pressKey(&entry, key);
+    pressKey(&entry, Qt::Key_C, QString(QChar(3)), Qt::ControlModifier);
+    EXPECT_EQ(beeps, 3);
+    entry.selectAll();
+    QGuiApplication::clipboard()->setText(" 4,56\n");
+    pressKey(&entry, Qt::Key_V, {}, Qt::ControlModifier);
+    EXPECT_EQ(entry.positions(), "456");
+    EXPECT_EQ(beeps, 4); // the comma; not the blank and line break around the price
+}
+
+TEST(PriceEntry, AClickThatGivesTheFocusSelectsAllAndTheMenusPasteKeepsTheMask) {
+    QWidget window;
+    auto* entry = new TMaskEdit(3, &window);
+    ASSERT_TRUE(activate(window));
+    entry->setText("123");
+    entry->clearFocus();
+    // A click as Qt delivers it: the focus, then the press in the middle.
+    entry->setFocus(Qt::MouseFocusReason);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(27, 10),
+                      entry->mapToGlobal(QPointF(27, 10)), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(entry, &press);
+    EXPECT_EQ(entry->selectedText(), "123");
+
+    QGuiApplication::clipboard()->setText("4.56");
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, {}, entry->mapToGlobal(QPoint()));
+    QCoreApplication::sendEvent(entry, &menuEvent);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    for (QAction* action : menu->actions())
+        if (action->text().startsWith("&Paste"))
+            action->trigger();
+    menu->close();
+    EXPECT_EQ(entry->positions(), "456");
 }

@@ -7,7 +7,9 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFontMetrics>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -221,6 +223,34 @@ TEST_F(SetupDialog, FormIsFixedWithOkDefaultAndTabbingDownTheListsToTheButtons) 
         EXPECT_EQ(w->objectName(), expected->objectName());
         w = w->nextInFocusChain();
     }
+}
+
+TEST_F(SetupDialog, EveryCaptionShowsWholeLeftOfItsListAlsoInRussian) {
+    TComSetupFrm d;
+    QLabel* const labels[] = {d.Label1, d.Label2, d.Label3, d.Label4, d.Label5, d.Label6};
+    auto expectEveryCaptionFits = [&] {
+        for (int i = 0; i < 6; ++i) {
+            const QRect area = labels[i]->geometry();
+            const QRect needed =
+                QFontMetrics(labels[i]->font())
+                    .boundingRect({QPoint(), area.size()},
+                                  labels[i]->wordWrap() ? Qt::TextWordWrap : 0, labels[i]->text());
+            EXPECT_TRUE(QRect(QPoint(), area.size()).contains(needed)) << i;
+            EXPECT_LT(area.right(), d.Lists()[i]->x()) << i;
+            EXPECT_TRUE(i == 0 || !area.intersects(labels[i - 1]->geometry())) << i;
+            EXPECT_TRUE(labels[i]->toolTip().isEmpty()) << i; // not shortened
+        }
+    };
+    expectEveryCaptionFits();
+    EXPECT_EQ(d.Label6->text(), "Flow control");
+    EXPECT_EQ(d.Label5->pos(), QPoint(8, 120));
+
+    const char* const russian[] = {"Порт",          "Скорость", "Биты данных",
+                                   "Стоповые биты", "Чётность", "Управление потоком"};
+    for (int i = 0; i < 6; ++i)
+        labels[i]->setText(QString::fromUtf8(russian[i]));
+    d.FitCaptions();
+    expectEveryCaptionFits();
 }
 
 TEST(ComComboBox, UnboundListSelectsTheFirstEntryAndAPickWaitsForApplyChoice) {

@@ -86,6 +86,24 @@ inline void pressKey(QWidget* widget, int key, const QString& text = {},
     QCoreApplication::sendEvent(widget, &release);
 }
 
+// One key pressed and released where the keyboard's keys go: the focus widget.
+inline void keyToFocus(int key, const QString& text = {},
+                       Qt::KeyboardModifiers modifiers = Qt::NoModifier, bool autoRepeat = false) {
+    for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+        QKeyEvent event(type, key, modifiers, text, autoRepeat);
+        QCoreApplication::sendEvent(QApplication::focusWidget(), &event);
+    }
+}
+
+// Shows the window and makes it the active one; false when it did not become active.
+inline bool activate(QWidget& window) {
+    window.show();
+    window.activateWindow();
+    for (int i = 0; i < 100 && !window.isActiveWindow(); ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return window.isActiveWindow();
+}
+
 // Types each character as its own key.
 inline void typeText(QWidget* widget, const QString& text) {
     for (QChar c : text) {
