@@ -11,9 +11,17 @@
 // verbatim: each character fills one position, a space stays blank, missing trailing
 // positions are blank. Such characters are shown and reported as they stand, so a
 // write that follows sends back exactly what the sign held.
+//
+// Text the sign reported (setSignBytes) also keeps, per position, the byte as it came
+// until the operator edits that position, so that a byte the display cannot tell apart
+// (a control byte, a code page 1251 letter) still goes back to the sign unchanged.
 
+#include <QByteArray>
 #include <QLineEdit>
 #include <QString>
+
+#include <optional>
+#include <vector>
 
 class TMaskEdit : public QLineEdit {
     Q_OBJECT
@@ -25,6 +33,15 @@ public:
     QString positions() const { return positions_; }
     // The number shown: blanks (and characters that are no digit) count as 0.
     int value() const;
+
+    // Fills the entry with what the sign reported: `bytes` as they came, `shown` their
+    // display text, one character per byte. Clears editedByOperator().
+    void setSignBytes(const QByteArray& bytes, const QString& shown);
+    // The byte the sign reported for a position, unless the operator has edited that
+    // position since.
+    std::optional<char> heldByte(int position) const;
+    // Whether the operator has changed the entry since start or since code last set it.
+    bool editedByOperator() const { return editedByOperator_; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -39,9 +56,13 @@ private:
     void typeDigits(const QString& text);
     // Blanks the selected positions; returns false when nothing was selected.
     bool blankSelection();
+    // The operator puts c (a digit or a blank) into a position: its held byte is gone.
+    void operatorPut(int position, QChar c);
 
     int count_;
     QString positions_;
-    bool refreshing_ = false; // the text is being set from the positions
-    bool userEdit_ = false;   // the line edit changed its text on its own
+    bool refreshing_ = false;               // the text is being set from the positions
+    bool userEdit_ = false;                 // the line edit changed its text on its own
+    std::vector<std::optional<char>> held_; // per position, a byte the sign reported
+    bool editedByOperator_ = false;
 };

@@ -185,8 +185,9 @@ public:
             set.snowflake->setChecked(reply.snowflake());
             set.euro->setChecked(reply.euro());
         }
+        // The entry keeps the bytes as they came, so that they go back unchanged.
         if (step.entry != nullptr)
-            row.entry->setText(price);
+            row.entry->setSignBytes(reply.price(), price);
     }
 
     void setProgress(int position) override { form_.ProgressBar1->setValue(position); }
@@ -205,6 +206,8 @@ public:
         const AttributeSet& set = form_.attributeSets_.at(std::min(row, 5) - 1);
         signlink::PriceRow input;
         input.price = controls.entry->positions();
+        for (int position = 0; position < 3; ++position)
+            input.heldBytes.at(position) = controls.entry->heldByte(position);
         input.notUsed = controls.notUsed->isChecked();
         input.gradeIndex = set.grade->currentIndex();
         input.snowflake = set.snowflake->isChecked();
