@@ -21,6 +21,8 @@
 #include <QSlider>
 #include <QStatusBar>
 
+#include <algorithm>
+
 namespace {
 
 // Hints (tool tips).
@@ -164,9 +166,10 @@ private:
 };
 
 // Shows the read-back's results: display labels, first-half entries, attribute sets.
+// With keepTyped, an entry the operator has edited keeps what was typed.
 class TForm1::ReadBackDisplay : public signlink::ReadBackView {
 public:
-    explicit ReadBackDisplay(TForm1& form) : form_(form) {}
+    ReadBackDisplay(TForm1& form, bool keepTyped) : form_(form), keepTyped_(keepTyped) {}
 
     void showPanel(const signlink::ReadBackStep& step, const signlink::PanelReply& reply) override {
         const PriceRowControls& row = form_.rows_.at(step.row - 1);
@@ -184,9 +187,10 @@ public:
             set.grade->setCurrentIndex(reply.gradeIndex());
             set.snowflake->setChecked(reply.snowflake());
             set.euro->setChecked(reply.euro());
+            form_.setFilled_.at(step.attributeSet - 1) = true;
         }
         // The entry keeps the bytes as they came, so that they go back unchanged.
-        if (step.entry != nullptr)
+        if (step.entry != nullptr && !(keepTyped_ && row.entry->editedByOperator()))
             row.entry->setSignBytes(reply.price(), price);
     }
 
@@ -194,6 +198,7 @@ public:
 
 private:
     TForm1& form_;
+    bool keepTyped_;
 };
 
 // What the price write reads of each row; rows 6 to 10 share row 5's attribute set.
@@ -454,19 +459,28 @@ void TForm1::Button36Click() {
 
 void TForm1::Button7Click() {
     ButtonsLock lock(*this);
-    ReadBackDisplay display(*this);
-    signlink::readBackSign(link_, display);
+    readBack();
 }
 
 void TForm1::Button8Click() {
-    ButtonsLock lock(*this);
-    Button29Click();
-    Button7Click();
+    std::vector<signlink::PanelMismatch> notTaken;
+    {
+        ButtonsLock lock(*this);
+        // Rows nobody has read or typed would go out as "000" with grade "80" and no
+        // flags; the sign is read first, so that they go back as it holds them.
+        if (writeWouldGuess() && readBack(true).goodPanels() == 0) {
+            // Not one panel answered: nothing is written.
+            notTaken = signlink::noReplyFromAnyPanel();
+        } else {
+            const signlink::WriteRecord sent = writePrices();
+            notTaken = signlink::checkWrite(sent, readBack());
+        }
+    }
+    tellNotTaken(notTaken);
 }
 
 void TForm1::Button29Click() {
-    WriteInputs inputs(*this);
-    signlink::writeSign(link_, inputs);
+    writePrices();
 }
 
 void TForm1::Button5Click() {
@@ -494,4 +508,41 @@ void TForm1::Button2Click() {
 
 void TForm1::Button1Click() {
     close();
+}
+
+// --- the write's safety -------------------------------------------------------------------
+
+signlink::SignContents TForm1::readBack(bool keepTyped) {
+    ReadBackDisplay display(*this, keepTyped);
+    return signlink::readBackSign(link_, display);
+}
+
+signlink::WriteRecord TForm1::writePrices() {
+    WriteInputs inputs(*this);
+    return signlink::writeSign(link_, inputs);
+}
+
+bool TForm1::writeWouldGuess() const {
+    for (int row = 1; row <= 10; ++row) {
+        const PriceRowControls& controls = rows_.at(row - 1);
+        if (controls.notUsed->isChecked())
+            continue; // its frames carry neither the entry nor the set
+        const TMaskEdit* entry = controls.entry;
+        const bool entryKnown = entry->editedByOperator() || entry->heldByte(0).has_value() ||
+                                entry->heldByte(1).has_value() || entry->heldByte(2).has_value();
+        if (!entryKnown || !setFilled_.at(std::min(row, 5) - 1))
+            return true;
+    }
+    return false;
+}
+
+void TForm1::tellNotTaken(const std::vector<signlink::PanelMismatch>& mismatches) {
+    if (mismatches.empty())
+        return;
+    for (const signlink::PanelMismatch& panel : mismatches)
+        link_.log(panel.describe());
+    // A close asked for during the write ends the program right after it; the log has it.
+    if (closePending_)
+        return;
+    errorreport::showMessage(signlink::describeMismatches(mismatches));
 }

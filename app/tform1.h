@@ -48,6 +48,7 @@
 #include "maskedit.h"
 #include "signlink.h"
 #include "tcomport.h"
+#include "writecheck.h"
 
 #include <QLabel>
 #include <QString>
@@ -55,6 +56,7 @@
 
 #include <array>
 #include <functional>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -123,6 +125,20 @@ private:
     // Runs a handler's work guarded; a close requested meanwhile happens afterwards.
     void runOperation(const std::function<void()>& operation);
 
+    // --- the write's safety -----------------------------------------------------------
+    // The read-back into the window; with keepTyped, entries the operator has edited
+    // keep what was typed.
+    signlink::SignContents readBack(bool keepTyped = false);
+    // The price write from the window's rows.
+    signlink::WriteRecord writePrices();
+    // Whether a row the write would send carries something nobody has read from the sign
+    // or typed: an attribute set no good reply has filled, or an entry that neither a
+    // read-back nor the operator has filled.
+    bool writeWouldGuess() const;
+    // Logs each panel that did not take a write and lists them in one message box,
+    // unless the window is waiting to close.
+    void tellNotTaken(const std::vector<signlink::PanelMismatch>& mismatches);
+
     QPushButton* Button1;
     QPushButton* Button2;
     QPushButton* Button5;
@@ -153,6 +169,7 @@ private:
     QLabel* Label7;
     std::array<PriceRowControls, 10> rows_{}; // index row - 1
     std::array<AttributeSet, 5> attributeSets_{};
+    std::array<bool, 5> setFilled_{}; // a good reply has filled the set since start
 
     signlink::SignLink link_;
     int running_ = 0;           // operations in progress (nested through message pumps)

@@ -1,15 +1,29 @@
-// The write's safety as the operator meets it: bytes the read-back copied go back
+// The write's safety as the operator meets it: the first write after start-up reads the
+// sign first and sends every untouched row back as the sign held it; every write ends
+// with a box listing the panels that did not take it; bytes the read-back copied go back
 // unchanged.
 #include "windowtesting.h"
 
 #include "ptyfixture.h"
+#include "writecheck.h"
 
+#include <QPlainTextEdit>
+#include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <set>
 #include <string>
-#include <vector>
 
 namespace {
+
+char firstHalf(int row) {
+    return static_cast<char>('0' + row - 1);
+}
+char secondHalf(int row) {
+    return static_cast<char>('@' + row - 1);
+}
 
 // The write frames for this panel that reached the sign.
 std::vector<std::string> framesFor(const signsim::SignSimulator& sign, char address) {
@@ -20,7 +34,185 @@ std::vector<std::string> framesFor(const signsim::SignSimulator& sign, char addr
     return frames;
 }
 
+int writeFramesReceived(const signsim::SignSimulator& sign) {
+    int count = 0;
+    for (const char address : signsim::kPanelAddresses)
+        count += static_cast<int>(framesFor(sign, address).size());
+    return count;
+}
+
+// What a panel holds as the window can send it back: price, grade, flag bits.
+std::string heldAs(const signsim::PanelContent& panel) {
+    return panel.price + ' ' + panel.grade + ' ' + std::to_string(panel.flags & 3);
+}
+
+QStringList logLines(TForm1& form) {
+    return control<QPlainTextEdit>(form, "Memo1")->toPlainText().split('\n');
+}
+
 } // namespace
+
+// --- the first write after start-up -----------------------------------------------------------
+
+TEST(FirstWrite, OneTypedPriceGoesOutAndEveryOtherRowGoesBackAsTheSignHeldIt) {
+    // Both halves of a row alike, rows 6..10 with row 5's grade and flags: all the window
+    // can send back unchanged.
+    signsim::SimOptions options;
+    for (int row = 1; row <= 10; ++row) {
+        const signsim::PanelContent panel{std::to_string(411 + 37 * row),
+                                          static_cast<char>('1' + std::min(row, 5) % 5),
+                                          static_cast<std::uint8_t>(std::min(row, 5) % 4)};
+        options.panels[firstHalf(row)] = options.panels[secondHalf(row)] = panel;
+    }
+    options.panels['6'].price = options.panels['F'].price = "---"; // row 7 without a price
+    PtyPorts ports;
+    auto& sign = ports.addSign(3, options);
+    MessageRecorder messages;
+    TForm1 form;
+    useShortReadDelay(form);
+    sign.clearRecords();
+    messages.shown.clear();
+
+    retype(form, kRows[3].entry, "469"); // row 4
+    click(form, "Button8");
+
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(sign.countReceived("R0E"), 2); // read first, and after the write
+    for (int row = 1; row <= 10; ++row) {
+        for (const char address : {firstHalf(row), secondHalf(row)}) {
+            signsim::PanelContent expected = options.panels.at(address);
+            if (row == 4)
+                expected.price = "469";
+            EXPECT_EQ(heldAs(sign.panel(address)), heldAs(expected)) << address;
+            EXPECT_FALSE(framesFor(sign, address).empty()) << address;
+        }
+        EXPECT_EQ(control<TMaskEdit>(form, kRows[row - 1].entry)->text().toStdString(),
+                  row == 4 ? "469" : options.panels.at(firstHalf(row)).price);
+    }
+    EXPECT_TRUE(allSignButtonsEnabled(form));
+
+    // The sets are filled now: the next write reads only after itself.
+    sign.clearRecords();
+    click(form, "Button8");
+    EXPECT_EQ(sign.countReceived("R0E"), 1);
+}
+
+TEST(FirstWrite, ASilentSignGetsNoFrameAndTheBoxListsEveryPanelAsNoReply) {
+    PtyPorts ports;
+    auto& sign = ports.addSign(3);
+    MessageRecorder messages;
+    TForm1 form;
+    useShortReadDelay(form, 5);
+    retype(form, kRows[0].entry, "123");
+    signsim::SimFaults silent;
+    silent.silent = true;
+    sign.setFaults(silent);
+    sign.clearRecords();
+    messages.shown.clear();
+
+    click(form, "Button8");
+
+    EXPECT_EQ(writeFramesReceived(sign), 0);
+    EXPECT_EQ(sign.countReceived("R@E"), 7); // the read, every panel's seven cycles
+    QStringList expected{signlink::kNotTakenHeading};
+    for (int row = 10; row >= 1; --row)
+        for (const char* half : {"первая", "вторая"})
+            expected << QStringLiteral("ряд %1, %2 половина: нет ответа").arg(row).arg(half);
+    EXPECT_EQ(messages.results(), std::vector<QString>{expected.join('\n')});
+    EXPECT_EQ(logLines(form).mid(logLines(form).size() - 20), expected.mid(1));
+    EXPECT_EQ(control<TMaskEdit>(form, kRows[0].entry)->text(), "123");
+    EXPECT_TRUE(allSignButtonsEnabled(form));
+}
+
+// --- what did not take ---------------------------------------------------------------------
+
+struct NotTakenCase {
+    const char* name;
+    std::set<char> panels; // the faulty panels
+    signsim::SimFaults faults;
+    QStringList lines; // the box's lines after its heading; none: no box
+};
+void PrintTo(const NotTakenCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class NotTaken : public ::testing::TestWithParam<NotTakenCase> {};
+
+TEST_P(NotTaken, TheBoxListsExactlyThePanelsThatDidNotTakeTheWrite) {
+    const NotTakenCase& c = GetParam();
+    PtyPorts ports;
+    signsim::SimOptions options;
+    options.faults = c.faults;
+    options.faults.panels = c.panels;
+    ports.addSign(3, options);
+    MessageRecorder messages;
+    TForm1 form;
+    useShortReadDelay(form);
+    click(form, "Button7");
+    retype(form, kRows[2].entry, "469"); // row 3
+    retype(form, kRows[6].entry, "512"); // row 7
+    messages.shown.clear();
+
+    click(form, "Button8");
+
+    if (c.lines.isEmpty()) {
+        EXPECT_TRUE(messages.shown.empty());
+    } else {
+        EXPECT_EQ(messages.results(),
+                  std::vector<QString>{signlink::kNotTakenHeading + '\n' + c.lines.join('\n')});
+        const QStringList log = logLines(form);
+        EXPECT_EQ(log.mid(log.size() - c.lines.size()), c.lines);
+    }
+    EXPECT_TRUE(allSignButtonsEnabled(form));
+}
+
+signsim::SimFaults fault(const std::function<void(signsim::SimFaults&)>& set) {
+    signsim::SimFaults faults;
+    set(faults);
+    return faults;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, NotTaken,
+    ::testing::Values(NotTakenCase{"PromptSign", {}, {}, {}},
+                      NotTakenCase{"NeverAcknowledged",
+                                   {'B'},
+                                   fault([](auto& f) { f.ack = signsim::SimFaults::Ack::None; }),
+                                   {"ряд 3, вторая половина: записано 469, на стеле 469, запись не "
+                                    "подтверждена"}},
+                      NotTakenCase{"StoresAnotherPrice",
+                                   {'6', '2'},
+                                   fault([](auto& f) { f.storedPrice = "999"; }),
+                                   {"ряд 7, первая половина: записано 512, на стеле 999",
+                                    "ряд 3, первая половина: записано 469, на стеле 999"}},
+                      NotTakenCase{"SilentPanel",
+                                   {'F'},
+                                   fault([](auto& f) { f.silent = true; }),
+                                   {"ряд 7, вторая половина: нет ответа"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(NotTaken, ACloseAskedForDuringTheWriteShowsNoBoxButTheLogHasTheLines) {
+    PtyPorts ports;
+    signsim::SimOptions options;
+    options.faults.panels = {'B'};
+    options.faults.ack = signsim::SimFaults::Ack::None;
+    ports.addSign(3, options);
+    MessageRecorder messages;
+    TForm1 form;
+    useShortReadDelay(form);
+    form.showCentered();
+    click(form, "Button7");
+    messages.shown.clear();
+
+    // The close request arrives at the write's first message pump.
+    QTimer::singleShot(0, &form, [&] { form.close(); });
+    click(form, "Button8");
+
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(logLines(form).last(),
+              "ряд 3, вторая половина: записано 000, на стеле 000, запись не подтверждена");
+}
 
 // --- bytes the read-back copied ------------------------------------------------------------------
 
