@@ -11,17 +11,24 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
 #include <QFrame>
 #include <QGroupBox>
+#include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QScreen>
+#include <QShortcut>
 #include <QSlider>
 #include <QStatusBar>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -45,6 +52,16 @@ const QString kExitHint = QStringLiteral("Выйти из программы");
 
 // The port setup sequence stores the settings here.
 const QString kSettingsLocation = QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\ZEMTA");
+
+// The window's client size, and with the technician view the log (x 528..1033) and the
+// status bar (y 704, 17 high) in sight as well.
+constexpr QSize kOperatorSize(528, 647);
+constexpr QSize kTechnicianSize(1033, 721);
+
+const QString kSaveLogAction = QStringLiteral("Сохранить журнал...");
+const QString kSaveLogCaption = QStringLiteral("Сохранить журнал");
+const QString kSaveLogFilter = QStringLiteral("Текстовые файлы (*.txt);;Все файлы (*)");
+const QString kSaveLogFailed = QStringLiteral("Не удалось сохранить журнал в файл %1: %2");
 
 const QColor kPureRed(255, 0, 0);
 const QColor kPureGreen(0, 255, 0);
@@ -231,7 +248,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ComPort(new TComPort(this)), 
     setWindowTitle(kWindowCaption);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(528, 647);
+    setFixedSize(kOperatorSize);
     setFont(appinfo::font(appinfo::kSansSerif, 11));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, palette.color(QPalette::Button));
@@ -257,6 +274,11 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ComPort(new TComPort(this)), 
         connect(button, &QPushButton::clicked, this, [this, handler = handler] {
             runOperation([this, handler] { (this->*handler)(); });
         });
+
+    auto* technicianView = new QShortcut(QKeySequence(Qt::Key_F12), this);
+    connect(technicianView, &QShortcut::activated, this, &TForm1::toggleTechnicianView);
+    Memo1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Memo1, &QPlainTextEdit::customContextMenuRequested, this, &TForm1::showLogMenu);
 
     runOperation([this] { FormCreate(); });
 }
@@ -545,4 +567,43 @@ void TForm1::tellNotTaken(const std::vector<signlink::PanelMismatch>& mismatches
     if (closePending_)
         return;
     errorreport::showMessage(signlink::describeMismatches(mismatches));
+}
+
+// --- the technician's view of the log -------------------------------------------------------
+
+void TForm1::toggleTechnicianView() {
+    technicianView_ = !technicianView_;
+    setFixedSize(technicianView_ ? kTechnicianSize : kOperatorSize);
+    // Out of sight, the log takes no focus, so that Tab never lands on it.
+    Memo1->setFocusPolicy(technicianView_ ? Qt::StrongFocus : Qt::NoFocus);
+    if (!technicianView_ && Memo1->hasFocus())
+        Memo1->clearFocus();
+}
+
+void TForm1::showLogMenu(const QPoint& position) {
+    std::unique_ptr<QMenu> menu(Memo1->createStandardContextMenu(position));
+    menu->addSeparator();
+    menu->addAction(kSaveLogAction, this, [this] { saveLog(); });
+    menu->exec(Memo1->viewport()->mapToGlobal(position));
+}
+
+void TForm1::saveLog() {
+    const QString suggested =
+        QDateTime::currentDateTime().toString(QStringLiteral("'zemta-log-'yyyyMMdd-HHmmss'.txt'"));
+    QFileDialog dialog(this, kSaveLogCaption, QDir::homePath(), kSaveLogFilter);
+    dialog.setObjectName(QStringLiteral("SaveLogDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.selectFile(suggested);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
+
+    QString text = Memo1->toPlainText();
+    if (!text.isEmpty())
+        text += QLatin1Char('\n');
+    // Written to a temporary file and renamed: a failure leaves what the file held.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit())
+        errorreport::reportError(
+            kSaveLogFailed.arg(QDir::toNativeSeparators(path), file.errorString()));
 }

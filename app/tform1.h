@@ -38,8 +38,8 @@
 //   Button36           search the sign on COM1..COM255
 //   Button2            port setup dialog, then 19200 baud, store, reopen
 //   Button1            close the window
-// Outside the visible area:
-//   Memo1              diagnostic log
+// Outside the visible area (F12 widens the window to show Memo1 and StatusBar1):
+//   Memo1              diagnostic log; its context menu saves it to a file
 //   StatusBar1         "Работаем на COMn" after a find
 //   RxSlider1, Label5  read delay (1..999, 50 ms), hidden
 //   RxSlider2, Label7  search delay (1..500, 200), hidden, Label7 on hidden Panel1
@@ -139,6 +139,13 @@ private:
     // unless the window is waiting to close.
     void tellNotTaken(const std::vector<signlink::PanelMismatch>& mismatches);
 
+    // --- the technician's view of the log ----------------------------------------------
+    // F12: widens the window to show the log and the status bar, or narrows it back.
+    void toggleTechnicianView();
+    void showLogMenu(const QPoint& position);
+    // Asks for a file and writes the whole log to it as UTF-8.
+    void saveLog();
+
     QPushButton* Button1;
     QPushButton* Button2;
     QPushButton* Button5;
@@ -170,6 +177,7 @@ private:
     std::array<PriceRowControls, 10> rows_{}; // index row - 1
     std::array<AttributeSet, 5> attributeSets_{};
     std::array<bool, 5> setFilled_{}; // a good reply has filled the set since start
+    bool technicianView_ = false;
 
     signlink::SignLink link_;
     int running_ = 0;           // operations in progress (nested through message pumps)

@@ -1,18 +1,25 @@
 // The write's safety as the operator meets it: the first write after start-up reads the
 // sign first and sends every untouched row back as the sign held it; every write ends
 // with a box listing the panels that did not take it; bytes the read-back copied go back
-// unchanged.
+// unchanged; and the technician's view of the log with its "Сохранить журнал...".
 #include "windowtesting.h"
 
 #include "ptyfixture.h"
 #include "writecheck.h"
 
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -48,6 +55,22 @@ std::string heldAs(const signsim::PanelContent& panel) {
 
 QStringList logLines(TForm1& form) {
     return control<QPlainTextEdit>(form, "Memo1")->toPlainText().split('\n');
+}
+
+// Runs `action` on the next modal dialog or popup of type T once it is shown.
+template <typename T> void whenShown(std::function<void(T*)> action) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, action] {
+        T* shown = qobject_cast<T*>(QApplication::activePopupWidget());
+        if (shown == nullptr)
+            shown = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (shown == nullptr)
+            return;
+        timer->deleteLater();
+        timer->stop();
+        action(shown);
+    });
+    timer->start(10);
 }
 
 } // namespace
@@ -252,4 +275,113 @@ TEST(HeldBytes, AControlByteAndACodePageLetterGoBackAsTheyCameUntilTheirPosition
     click(form, "Button8");
     EXPECT_EQ(sign.panel('2').price, "\x01"
                                      "59");
+}
+
+// --- the technician's view -----------------------------------------------------------------------
+
+TEST(TechnicianView, F12ShowsTheLogAndTheStatusBarAndHidesThemAgain) {
+    PtyPorts ports;
+    ports.addSign(3);
+    MessageRecorder messages;
+    TForm1 form;
+    form.showCentered();
+    form.activateWindow();
+    QApplication::processEvents();
+    auto* memo = control<QPlainTextEdit>(form, "Memo1");
+    auto* status = control<QStatusBar>(form, "StatusBar1");
+    auto* entry = control<TMaskEdit>(form, "MaskEdit6");
+    entry->setFocus();
+    ASSERT_EQ(form.size(), QSize(528, 647));
+
+    pressKey(entry, Qt::Key_F12);
+    EXPECT_EQ(form.size(), QSize(1033, 721));
+    EXPECT_TRUE(form.rect().contains(memo->geometry()));
+    EXPECT_TRUE(form.rect().contains(status->geometry()));
+    EXPECT_EQ(status->currentMessage(), "Работаем на COM3");
+    EXPECT_NE(memo->focusPolicy(), Qt::NoFocus);
+    memo->setFocus();
+
+    pressKey(memo, Qt::Key_F12);
+    EXPECT_EQ(form.size(), QSize(528, 647));
+    EXPECT_EQ(memo->focusPolicy(), Qt::NoFocus);
+    EXPECT_FALSE(memo->hasFocus());
+    // The operator's controls stood still.
+    auto* write = control<QPushButton>(form, "Button8");
+    EXPECT_EQ(QRect(write->mapTo(&form, QPoint()), write->size()), QRect(32, 168, 89, 25));
+}
+
+class SaveLog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(home_.isValid());
+        ports_.addSign(3);
+        form_ = std::make_unique<TForm1>();
+        useShortReadDelay(*form_);
+        click(*form_, "Button7");
+        log_ = control<QPlainTextEdit>(*form_, "Memo1");
+        messages_.shown.clear();
+    }
+
+    // Opens the log's context menu, picks "Сохранить журнал..." and lets `choose` answer
+    // the file dialog.
+    void saveThroughTheMenu(const std::function<void(QFileDialog*)>& choose) {
+        whenShown<QMenu>([this, choose](QMenu* menu) {
+            menu->close();
+            for (QAction* action : menu->actions())
+                if (action->text() == "Сохранить журнал...") {
+                    menuHadTheAction_ = true;
+                    whenShown<QFileDialog>(choose);
+                    action->trigger();
+                }
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, {20, 20},
+                                log_->viewport()->mapToGlobal(QPoint(20, 20)));
+        QApplication::sendEvent(log_->viewport(), &event);
+        QApplication::processEvents();
+    }
+
+    QTemporaryDir home_;
+    ScopedEnv homeEnv_{"HOME", home_.path()};
+    PtyPorts ports_;
+    MessageRecorder messages_;
+    std::unique_ptr<TForm1> form_;
+    QPlainTextEdit* log_ = nullptr;
+    bool menuHadTheAction_ = false;
+};
+
+TEST_F(SaveLog, TheWholeLogGoesToTheChosenFileAsUtf8) {
+    QString suggested;
+    saveThroughTheMenu([&](QFileDialog* dialog) {
+        suggested = dialog->selectedFiles().value(0);
+        static_cast<QDialog*>(dialog)->accept(); // as its Save button does
+    });
+
+    ASSERT_TRUE(menuHadTheAction_);
+    EXPECT_TRUE(QRegularExpression("^" + QRegularExpression::escape(home_.path()) +
+                                   "/zemta-log-\\d{8}-\\d{6}\\.txt$")
+                    .match(suggested)
+                    .hasMatch())
+        << suggested.toStdString();
+    QFile saved(suggested);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(saved.readAll()), log_->toPlainText() + '\n');
+    EXPECT_TRUE(log_->toPlainText().contains("--- Читаю панель@ ---"));
+    EXPECT_TRUE(messages_.shown.empty());
+}
+
+TEST_F(SaveLog, AFileThatCannotBeWrittenIsReportedAndTheLogStays) {
+    const QString log = log_->toPlainText();
+    const QString target = home_.filePath("no-such-folder/log.txt");
+    saveThroughTheMenu([&](QFileDialog* dialog) {
+        // Typed into the name field, as the operator would.
+        control<QLineEdit>(*dialog, "fileNameEdit")->setText(target);
+        static_cast<QDialog*>(dialog)->accept(); // as its Save button does
+    });
+
+    ASSERT_EQ(messages_.errors().size(), 1u);
+    EXPECT_TRUE(messages_.errors().front().startsWith("Не удалось сохранить журнал в файл " +
+                                                      target + ": "))
+        << messages_.errors().front().toStdString();
+    EXPECT_EQ(log_->toPlainText(), log);
+    EXPECT_FALSE(QFile::exists(target));
 }
