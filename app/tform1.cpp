@@ -574,6 +574,18 @@ void TForm1::tellNotTaken(const std::vector<signlink::PanelMismatch>& mismatches
 void TForm1::toggleTechnicianView() {
     technicianView_ = !technicianView_;
     setFixedSize(technicianView_ ? kTechnicianSize : kOperatorSize);
+    if (technicianView_ && screen() != nullptr) {
+        // Grown to the right and down: moved back as far as it takes to stay on the
+        // screen, the top left corner first where the screen is too small for it.
+        const QRect available = screen()->availableGeometry();
+        const QRect frame = frameGeometry();
+        const int x = std::clamp(frame.left(), available.left(),
+                                 std::max(available.left(), available.right() - frame.width() + 1));
+        const int y =
+            std::clamp(frame.top(), available.top(),
+                       std::max(available.top(), available.bottom() - frame.height() + 1));
+        move(pos() + QPoint(x - frame.left(), y - frame.top()));
+    }
     // Out of sight, the log takes no focus, so that Tab never lands on it.
     Memo1->setFocusPolicy(technicianView_ ? Qt::StrongFocus : Qt::NoFocus);
     if (!technicianView_ && Memo1->hasFocus())

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -295,6 +296,11 @@ TEST(TechnicianView, F12ShowsTheLogAndTheStatusBarAndHidesThemAgain) {
 
     pressKey(entry, Qt::Key_F12);
     EXPECT_EQ(form.size(), QSize(1033, 721));
+    // Moved back onto the screen as far as it takes (or to its left edge).
+    const QRect screen = form.screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(form.frameGeometry()) ||
+                form.frameGeometry().left() == screen.left())
+        << form.frameGeometry().left() << " " << form.frameGeometry().right();
     EXPECT_TRUE(form.rect().contains(memo->geometry()));
     EXPECT_TRUE(form.rect().contains(status->geometry()));
     EXPECT_EQ(status->currentMessage(), "Работаем на COM3");
