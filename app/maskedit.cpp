@@ -24,7 +24,8 @@ bool isAsciiDigit(QChar c) {
 } // namespace
 
 TMaskEdit::TMaskEdit(int positionCount, QWidget* parent)
-    : QLineEdit(parent), count_(positionCount), positions_(positionCount, kBlank) {
+    : QLineEdit(parent), count_(positionCount), positions_(positionCount, kBlank),
+      held_(static_cast<std::size_t>(positionCount)) {
     setMaxLength(count_);
     setAcceptDrops(false);
     // Typing, deleting and pasting are handled here position by position. Any other edit
@@ -54,7 +55,29 @@ int TMaskEdit::value() const {
 
 void TMaskEdit::adoptText(const QString& text) {
     positions_ = text.left(count_).leftJustified(count_, kBlank);
+    held_.assign(held_.size(), std::nullopt);
+    editedByOperator_ = false;
     refresh(qMin(cursorPosition(), count_));
+}
+
+void TMaskEdit::setSignBytes(const QByteArray& bytes, const QString& shown) {
+    positions_ = shown.left(count_).leftJustified(count_, kBlank);
+    for (int i = 0; i < count_; ++i)
+        held_.at(i) = i < bytes.size() ? std::optional<char>(bytes.at(i)) : std::nullopt;
+    editedByOperator_ = false;
+    refresh(qMin(cursorPosition(), count_));
+}
+
+std::optional<char> TMaskEdit::heldByte(int position) const {
+    if (position < 0 || position >= count_)
+        return std::nullopt;
+    return held_.at(position);
+}
+
+void TMaskEdit::operatorPut(int position, QChar c) {
+    positions_[position] = c;
+    held_.at(position).reset();
+    editedByOperator_ = true;
 }
 
 void TMaskEdit::refresh(int cursor) {
@@ -73,7 +96,7 @@ bool TMaskEdit::blankSelection() {
     const int start = selectionStart();
     const int end = qMin(start + selectionLength(), count_);
     for (int i = start; i < end; ++i)
-        positions_[i] = kBlank;
+        operatorPut(i, kBlank);
     refresh(start);
     return true;
 }
@@ -92,7 +115,7 @@ void TMaskEdit::typeDigits(const QString& text) {
                 refused = true;
                 break;
             }
-            positions_[cursor++] = c;
+            operatorPut(cursor++, c);
         }
         refresh(cursor);
     }
@@ -137,14 +160,14 @@ void TMaskEdit::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Backspace) {
         if (!blankSelection() && cursorPosition() > 0) {
             const int cursor = cursorPosition() - 1;
-            positions_[cursor] = kBlank;
+            operatorPut(cursor, kBlank);
             refresh(cursor);
         }
         return;
     }
     if (event->key() == Qt::Key_Delete) {
         if (!blankSelection() && cursorPosition() < count_) {
-            positions_[cursorPosition()] = kBlank;
+            operatorPut(cursorPosition(), kBlank);
             refresh(cursorPosition());
         }
         return;

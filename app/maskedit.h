@@ -15,9 +15,17 @@
 // A key or pasted character the positions cannot take (no digit, or no position left)
 // is dropped with the desktop's beep. A mouse click that gives the entry the focus
 // selects all positions, as Tab does, so that typing replaces the whole value.
+//
+// Text the sign reported (setSignBytes) also keeps, per position, the byte as it came
+// until the operator edits that position, so that a byte the display cannot tell apart
+// (a control byte, a code page 1251 letter) still goes back to the sign unchanged.
 
+#include <QByteArray>
 #include <QLineEdit>
 #include <QString>
+
+#include <optional>
+#include <vector>
 
 class TMaskEdit : public QLineEdit {
     Q_OBJECT
@@ -29,6 +37,15 @@ public:
     QString positions() const { return positions_; }
     // The number shown: blanks (and characters that are no digit) count as 0.
     int value() const;
+
+    // Fills the entry with what the sign reported: `bytes` as they came, `shown` their
+    // display text, one character per byte. Clears editedByOperator().
+    void setSignBytes(const QByteArray& bytes, const QString& shown);
+    // The byte the sign reported for a position, unless the operator has edited that
+    // position since.
+    std::optional<char> heldByte(int position) const;
+    // Whether the operator has changed the entry since start or since code last set it.
+    bool editedByOperator() const { return editedByOperator_; }
 
 signals:
     // Typed or pasted characters were dropped (the beep has sounded).
@@ -59,10 +76,15 @@ private:
     // Beeps and tells inputRefused.
     void refuseInput();
 
+    // The operator puts c (a digit or a blank) into a position: its held byte is gone.
+    void operatorPut(int position, QChar c);
+
     int count_;
     QString positions_;
-    bool refreshing_ = false;    // the text is being set from the positions
-    bool userEdit_ = false;      // the line edit changed its text on its own
-    bool focusByMouse_ = false;  // the focus came with a mouse click not yet delivered
-    bool clickSelected_ = false; // that click selected all; its drag is ignored
+    bool refreshing_ = false;               // the text is being set from the positions
+    bool userEdit_ = false;                 // the line edit changed its text on its own
+    bool focusByMouse_ = false;             // the focus came with a mouse click not yet delivered
+    bool clickSelected_ = false;            // that click selected all; its drag is ignored
+    std::vector<std::optional<char>> held_; // per position, a byte the sign reported
+    bool editedByOperator_ = false;
 };

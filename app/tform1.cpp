@@ -12,18 +12,26 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QScreen>
+#include <QShortcut>
 #include <QSlider>
 #include <QStatusBar>
 
+#include <algorithm>
 #include <exception>
+#include <memory>
 
 namespace {
 
@@ -50,6 +58,16 @@ const QString kClosePendingNote = QStringLiteral(" — закроется пос
 
 // The port setup sequence stores the settings here.
 const QString kSettingsLocation = QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\ZEMTA");
+
+// The window's client size, and with the technician view the log (x 528..1033) and the
+// status bar (y 704, 17 high) in sight as well.
+constexpr QSize kOperatorSize(528, 647);
+constexpr QSize kTechnicianSize(1033, 721);
+
+const QString kSaveLogAction = QStringLiteral("Сохранить журнал...");
+const QString kSaveLogCaption = QStringLiteral("Сохранить журнал");
+const QString kSaveLogFilter = QStringLiteral("Текстовые файлы (*.txt);;Все файлы (*)");
+const QString kSaveLogFailed = QStringLiteral("Не удалось сохранить журнал в файл %1: %2");
 
 const QColor kPureRed(255, 0, 0);
 const QColor kPureGreen(0, 255, 0);
@@ -235,9 +253,10 @@ private:
 };
 
 // Shows the read-back's results: display labels, first-half entries, attribute sets.
+// With keepTyped, an entry the operator has edited keeps what was typed.
 class TForm1::ReadBackDisplay : public signlink::ReadBackView {
 public:
-    explicit ReadBackDisplay(TForm1& form) : form_(form) {}
+    ReadBackDisplay(TForm1& form, bool keepTyped) : form_(form), keepTyped_(keepTyped) {}
 
     void showPanel(const signlink::ReadBackStep& step, const signlink::PanelReply& reply) override {
         const PriceRowControls& row = form_.rows_.at(step.row - 1);
@@ -255,15 +274,18 @@ public:
             set.grade->setCurrentIndex(reply.gradeIndex());
             set.snowflake->setChecked(reply.snowflake());
             set.euro->setChecked(reply.euro());
+            form_.setFilled_.at(step.attributeSet - 1) = true;
         }
-        if (step.entry != nullptr)
-            row.entry->setText(price);
+        // The entry keeps the bytes as they came, so that they go back unchanged.
+        if (step.entry != nullptr && !(keepTyped_ && row.entry->editedByOperator()))
+            row.entry->setSignBytes(reply.price(), price);
     }
 
     void setProgress(int position) override { form_.ProgressBar1->setValue(position); }
 
 private:
     TForm1& form_;
+    bool keepTyped_;
 };
 
 // What the price write reads of each row; rows 6 to 10 share row 5's attribute set.
@@ -276,6 +298,8 @@ public:
         const AttributeSet& set = form_.attributeSets_.at(std::min(row, 5) - 1);
         signlink::PriceRow input;
         input.price = controls.entry->positions();
+        for (int position = 0; position < 3; ++position)
+            input.heldBytes.at(position) = controls.entry->heldByte(position);
         input.notUsed = controls.notUsed->isChecked();
         input.gradeIndex = set.grade->currentIndex();
         input.snowflake = set.snowflake->isChecked();
@@ -294,7 +318,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ComPort(new TComPort(this)), 
     setWindowTitle(kWindowCaption);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(528, 647);
+    setFixedSize(kOperatorSize);
     setFont(appinfo::font(appinfo::kSansSerif, 11));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, palette.color(QPalette::Button));
@@ -323,6 +347,11 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ComPort(new TComPort(this)), 
     auto* enterClicks = new EnterClicksButton(this);
     for (QPushButton* button : findChildren<QPushButton*>())
         button->installEventFilter(enterClicks);
+
+    auto* technicianView = new QShortcut(QKeySequence(Qt::Key_F12), this);
+    connect(technicianView, &QShortcut::activated, this, &TForm1::toggleTechnicianView);
+    Memo1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Memo1, &QPlainTextEdit::customContextMenuRequested, this, &TForm1::showLogMenu);
 
     runOperation([this] { FormCreate(); });
 }
@@ -528,19 +557,28 @@ void TForm1::Button36Click() {
 
 void TForm1::Button7Click() {
     ButtonsLock lock(*this, Button7);
-    ReadBackDisplay display(*this);
-    signlink::readBackSign(link_, display);
+    readBack();
 }
 
 void TForm1::Button8Click() {
-    ButtonsLock lock(*this, Button8);
-    Button29Click();
-    Button7Click();
+    std::vector<signlink::PanelMismatch> notTaken;
+    {
+        ButtonsLock lock(*this, Button8);
+        // Rows nobody has read or typed would go out as "000" with grade "80" and no
+        // flags; the sign is read first, so that they go back as it holds them.
+        if (writeWouldGuess() && readBack(true).goodPanels() == 0) {
+            // Not one panel answered: nothing is written.
+            notTaken = signlink::noReplyFromAnyPanel();
+        } else {
+            const signlink::WriteRecord sent = writePrices();
+            notTaken = signlink::checkWrite(sent, readBack());
+        }
+    }
+    tellNotTaken(notTaken);
 }
 
 void TForm1::Button29Click() {
-    WriteInputs inputs(*this);
-    signlink::writeSign(link_, inputs);
+    writePrices();
 }
 
 void TForm1::Button5Click() {
@@ -583,4 +621,92 @@ void TForm1::Button2Click() {
 
 void TForm1::Button1Click() {
     close();
+}
+
+// --- the write's safety -------------------------------------------------------------------
+
+signlink::SignContents TForm1::readBack(bool keepTyped) {
+    ReadBackDisplay display(*this, keepTyped);
+    return signlink::readBackSign(link_, display);
+}
+
+signlink::WriteRecord TForm1::writePrices() {
+    WriteInputs inputs(*this);
+    return signlink::writeSign(link_, inputs);
+}
+
+bool TForm1::writeWouldGuess() const {
+    for (int row = 1; row <= 10; ++row) {
+        const PriceRowControls& controls = rows_.at(row - 1);
+        if (controls.notUsed->isChecked())
+            continue; // its frames carry neither the entry nor the set
+        const TMaskEdit* entry = controls.entry;
+        const bool entryKnown = entry->editedByOperator() || entry->heldByte(0).has_value() ||
+                                entry->heldByte(1).has_value() || entry->heldByte(2).has_value();
+        if (!entryKnown || !setFilled_.at(std::min(row, 5) - 1))
+            return true;
+    }
+    return false;
+}
+
+void TForm1::tellNotTaken(const std::vector<signlink::PanelMismatch>& mismatches) {
+    if (mismatches.empty())
+        return;
+    for (const signlink::PanelMismatch& panel : mismatches)
+        link_.log(panel.describe());
+    // A close asked for during the write ends the program right after it; the log has it.
+    if (closePending_)
+        return;
+    errorreport::showMessage(signlink::describeMismatches(mismatches));
+}
+
+// --- the technician's view of the log -------------------------------------------------------
+
+void TForm1::toggleTechnicianView() {
+    technicianView_ = !technicianView_;
+    setFixedSize(technicianView_ ? kTechnicianSize : kOperatorSize);
+    if (technicianView_ && screen() != nullptr) {
+        // Grown to the right and down: moved back as far as it takes to stay on the
+        // screen, the top left corner first where the screen is too small for it.
+        const QRect available = screen()->availableGeometry();
+        const QRect frame = frameGeometry();
+        const int x = std::clamp(frame.left(), available.left(),
+                                 std::max(available.left(), available.right() - frame.width() + 1));
+        const int y =
+            std::clamp(frame.top(), available.top(),
+                       std::max(available.top(), available.bottom() - frame.height() + 1));
+        move(pos() + QPoint(x - frame.left(), y - frame.top()));
+    }
+    // Out of sight, the log takes no focus, so that Tab never lands on it.
+    Memo1->setFocusPolicy(technicianView_ ? Qt::StrongFocus : Qt::NoFocus);
+    if (!technicianView_ && Memo1->hasFocus())
+        Memo1->clearFocus();
+}
+
+void TForm1::showLogMenu(const QPoint& position) {
+    std::unique_ptr<QMenu> menu(Memo1->createStandardContextMenu(position));
+    menu->addSeparator();
+    menu->addAction(kSaveLogAction, this, [this] { saveLog(); });
+    menu->exec(Memo1->viewport()->mapToGlobal(position));
+}
+
+void TForm1::saveLog() {
+    const QString suggested =
+        QDateTime::currentDateTime().toString(QStringLiteral("'zemta-log-'yyyyMMdd-HHmmss'.txt'"));
+    QFileDialog dialog(this, kSaveLogCaption, QDir::homePath(), kSaveLogFilter);
+    dialog.setObjectName(QStringLiteral("SaveLogDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.selectFile(suggested);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
+
+    QString text = Memo1->toPlainText();
+    if (!text.isEmpty())
+        text += QLatin1Char('\n');
+    // Written to a temporary file and renamed: a failure leaves what the file held.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit())
+        errorreport::reportError(
+            kSaveLogFailed.arg(QDir::toNativeSeparators(path), file.errorString()));
 }

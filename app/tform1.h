@@ -38,8 +38,8 @@
 //   Button36           search the sign on COM1..COM255
 //   Button2            port setup dialog, then 19200 baud, store, reopen
 //   Button1            close the window
-// Outside the visible area:
-//   Memo1              diagnostic log
+// Outside the visible area (F12 widens the window to show Memo1 and StatusBar1):
+//   Memo1              diagnostic log; its context menu saves it to a file
 //   StatusBar1         "Работаем на COMn" after a find
 //   RxSlider1, Label5  read delay (1..999, 50 ms), hidden
 //   RxSlider2, Label7  search delay (1..500, 200), hidden, Label7 on hidden Panel1
@@ -48,6 +48,7 @@
 #include "maskedit.h"
 #include "signlink.h"
 #include "tcomport.h"
+#include "writecheck.h"
 
 #include <QLabel>
 #include <QString>
@@ -55,6 +56,7 @@
 
 #include <array>
 #include <functional>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -125,6 +127,27 @@ private:
     // A close waits for the running operation: caption note, price rows disabled.
     void showClosePending(bool pending);
 
+    // --- the write's safety -----------------------------------------------------------
+    // The read-back into the window; with keepTyped, entries the operator has edited
+    // keep what was typed.
+    signlink::SignContents readBack(bool keepTyped = false);
+    // The price write from the window's rows.
+    signlink::WriteRecord writePrices();
+    // Whether a row the write would send carries something nobody has read from the sign
+    // or typed: an attribute set no good reply has filled, or an entry that neither a
+    // read-back nor the operator has filled.
+    bool writeWouldGuess() const;
+    // Logs each panel that did not take a write and lists them in one message box,
+    // unless the window is waiting to close.
+    void tellNotTaken(const std::vector<signlink::PanelMismatch>& mismatches);
+
+    // --- the technician's view of the log ----------------------------------------------
+    // F12: widens the window to show the log and the status bar, or narrows it back.
+    void toggleTechnicianView();
+    void showLogMenu(const QPoint& position);
+    // Asks for a file and writes the whole log to it as UTF-8.
+    void saveLog();
+
     QPushButton* Button1;
     QPushButton* Button2;
     QPushButton* Button5;
@@ -155,6 +178,8 @@ private:
     QLabel* Label7;
     std::array<PriceRowControls, 10> rows_{}; // index row - 1
     std::array<AttributeSet, 5> attributeSets_{};
+    std::array<bool, 5> setFilled_{}; // a good reply has filled the set since start
+    bool technicianView_ = false;
 
     signlink::SignLink link_;
     int running_ = 0;           // operations in progress (nested through message pumps)

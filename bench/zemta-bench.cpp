@@ -273,6 +273,14 @@ int main(int argc, char** argv) {
     {
         Ports ports;
         auto& sign = ports.add(3, false);
+        // The first write after start-up reads the sign before it writes.
+        std::vector<double> firstWrite;
+        for (int i = 0; i < runs; ++i) {
+            TForm1 fresh;
+            fresh.showCentered();
+            idle(200); // shown and painted, as when the operator gets to it
+            firstWrite.push_back(timedClick(fresh, "Button8"));
+        }
         TForm1 form;
         form.showCentered();
         std::vector<double> read, write;
@@ -287,6 +295,10 @@ int main(int argc, char** argv) {
             {"\"Прочитать\" / floor 2.0 s", fmt(readRatio, 3), "at most 1.03", readRatio <= 1.03});
         rows.push_back({"\"Записать\" (write + read-back) / floor 3.0 s", fmt(writeRatio, 3),
                         "at most 1.03", writeRatio <= 1.03});
+        const double firstWriteRatio = median(firstWrite) / 5.0;
+        rows.push_back(
+            {"first \"Записать\" after start-up (read + write + read-back) / floor 5.0 s",
+             fmt(firstWriteRatio, 3), "at most 1.03", firstWriteRatio <= 1.03});
 
         double c0 = cpuSeconds();
         idle(10000);
@@ -337,7 +349,9 @@ int main(int argc, char** argv) {
                 << "Machine: " << machine() << "\n\n"
                 << "The floor of an operation is the sum of the pauses it prescribes itself: "
                    "a write frame acknowledged at the first poll pauses 50 ms, a panel read "
-                   "at its first cycle 100 ms, a silent port in the search 4 x 50 ms.\n\n"
+                   "at its first cycle 100 ms, a silent port in the search 4 x 50 ms. "
+                   "\"Записать\" is measured after a read-back; the first one after start-up "
+                   "reads the sign before it writes.\n\n"
                 << table;
         }
     }

@@ -68,6 +68,18 @@ std::vector<PanelMismatch> checkWrite(const WriteRecord& sent, const SignContent
     return mismatches;
 }
 
+std::vector<PanelMismatch> noReplyFromAnyPanel() {
+    std::vector<PanelMismatch> mismatches;
+    for (int row = 10; row >= 1; --row)
+        for (const bool second : {false, true}) {
+            PanelMismatch panel;
+            panel.row = row;
+            panel.secondHalf = second;
+            mismatches.push_back(panel);
+        }
+    return mismatches;
+}
+
 QString describeMismatches(const std::vector<PanelMismatch>& mismatches) {
     QString text = kNotTakenHeading;
     for (const PanelMismatch& panel : mismatches)

@@ -34,6 +34,10 @@ struct PanelMismatch {
 // second within a row; empty when every panel holds what was sent and acknowledged it.
 std::vector<PanelMismatch> checkWrite(const WriteRecord& sent, const SignContents& found);
 
+// Every panel as "нет ответа", in checkWrite's order: what the operator is told when a
+// sign that gave no good reply at all was not written to.
+std::vector<PanelMismatch> noReplyFromAnyPanel();
+
 // The operator's message for a non-empty result of checkWrite: the heading, then one
 // line per panel.
 QString describeMismatches(const std::vector<PanelMismatch>& mismatches);

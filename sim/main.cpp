@@ -32,7 +32,9 @@ Sign:
   --panel ADDR=PPP[:G[:F]]
                          contents of a panel at start: ADDR one of 0..9 @ A..I, PPP three price
                          characters, G the grade code character, F the flag byte in decimal;
-                         repeatable (default: every panel 000, grade 1, flags 0)
+                         \xNN stands for the byte NN, e.g. 5=\x01\xC09 (a control byte and
+                         a code page 1251 letter); repeatable (default: every panel 000,
+                         grade 1, flags 0)
   --raw-flags            echo the stored flag byte as it came (0x00 included) instead of
                          0x30 + flag bits
   --no-pacing            write each reply at once instead of at line speed
@@ -54,6 +56,8 @@ Faults:
   --no-ack               store write frames but do not acknowledge them
   --wrong-ack            acknowledge write frames with WOX
   --ack-delay MS         delay acknowledgements by MS more
+  --store-price PPP      acknowledge write frames as usual, but keep the price PPP instead of
+                         the frame's (\xNN escapes allowed)
   --wrong-level-echo     answer LMd with the next digit
   --hang-up-after K      close the line after answering K commands (the program then exits)
   --random-bytes         ignore commands and stream random bytes at line pace
@@ -127,7 +131,8 @@ int main(int argc, char** argv) {
             const auto eq = v.find('=');
             if (eq != 1 || !signsim::isPanelAddress(v[0]))
                 fail("--panel wants ADDR=PPP[:G[:F]], not '" + v + "'");
-            const auto content = signsim::parsePanelContent(std::string_view(v).substr(2));
+            const auto content =
+                signsim::parsePanelContent(unescape(std::string_view(v).substr(2)));
             if (!content)
                 fail("--panel wants ADDR=PPP[:G[:F]], not '" + v + "'");
             options.panels[v[0]] = *content;
@@ -178,6 +183,11 @@ int main(int argc, char** argv) {
             faults.ack = SimFaults::Ack::Wrong;
         } else if (a == "--ack-delay") {
             faults.ackDelayMs = toInt(a, value());
+        } else if (a == "--store-price") {
+            const std::string price = unescape(value());
+            if (price.size() != 3)
+                fail("--store-price wants three price characters");
+            faults.storedPrice = price;
         } else if (a == "--wrong-level-echo") {
             faults.wrongLevelEcho = true;
         } else if (a == "--hang-up-after") {

@@ -555,8 +555,8 @@ void SignSimulator::run() {
                 return;
             {
                 std::lock_guard lock(mutex_);
-                panels_[address] =
-                    PanelContent{cmd.substr(2, 3), cmd[6], static_cast<std::uint8_t>(cmd[7])};
+                panels_[address] = PanelContent{f.storedPrice.value_or(cmd.substr(2, 3)), cmd[6],
+                                                static_cast<std::uint8_t>(cmd[7])};
             }
             if (f.ack == SimFaults::Ack::None)
                 return;

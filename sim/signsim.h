@@ -80,6 +80,9 @@ struct SimFaults {
     enum class Ack { Normal, None, Wrong };
     Ack ack = Ack::Normal; // None: frame stored, nothing sent; Wrong: answers "WOX"
     int ackDelayMs = 0;    // extra delay before the acknowledgement
+    // Write frames are taken (and acknowledged as `ack` says), but the panel keeps this
+    // price instead of the frame's: a panel that takes a write and holds something else.
+    std::optional<std::string> storedPrice;
 
     bool wrongLevelEcho = false; // "LM" d is echoed with digit (d+1) mod 10
     int hangUpAfterCommands = 0; // after answering K commands, close the line (0 = never)

@@ -329,7 +329,8 @@ struct WriteCase {
     const char* name;
     SimFaults faults;  // for row 3's panels, "2" and "B"
     int framesAtLeast; // how often each of their frames reaches the line (at most 4)
-    bool stored;       // whether the sign keeps them
+    QString held;      // what they hold afterwards; empty: what was written
+    QString notTaken;  // what the box says of each of them after "ряд 3, ... половина: "
 };
 void PrintTo(const WriteCase& c, std::ostream* os) {
     *os << c.name;
@@ -355,25 +356,31 @@ TEST_P(WriteFaults, EveryFrameGoesOutAndTheReadBackShowsWhatTheSignHolds) {
 
     click(form, "Button8");
 
-    // Missing or wrong acknowledgements show only in the log and the read-back.
-    EXPECT_TRUE(messages.shown.empty());
+    // Missing or wrong acknowledgements show in the box after the write, the log and the
+    // read-back.
+    if (c.notTaken.isEmpty()) {
+        EXPECT_TRUE(messages.shown.empty());
+    } else {
+        EXPECT_EQ(messages.results(),
+                  std::vector<QString>{"Стела не приняла цены:\nряд 3, первая половина: " +
+                                       c.notTaken + "\nряд 3, вторая половина: " + c.notTaken});
+    }
     EXPECT_TRUE(allSignButtonsEnabled(form));
     for (int row = 1; row <= 10; ++row) {
         SCOPED_TRACE(row);
-        EXPECT_EQ(entryText(form, kRows[row - 1].entry), prices[row - 1]);
+        const bool faulty = row == 3;
+        const QString held = faulty && !c.held.isEmpty() ? c.held : prices[row - 1];
+        const bool answered = !faulty || !c.faults.silent;
+        EXPECT_EQ(entryText(form, kRows[row - 1].entry), answered ? held : prices[row - 1]);
         for (char address : {char('0' + row - 1), char('@' + row - 1)}) {
-            const bool faulty = row == 3;
             // Sent, then resent by each attempt; a busy machine may cost any frame an
             // attempt more.
             const int frames = framesReceived(sign, address);
             EXPECT_GE(frames, faulty ? c.framesAtLeast : 2) << address;
             EXPECT_LE(frames, 4) << address;
-            const bool stored = !faulty || c.stored;
-            EXPECT_EQ(QString::fromStdString(sign.panel(address).price),
-                      stored ? prices[row - 1] : "000")
-                << address;
+            EXPECT_EQ(QString::fromStdString(sign.panel(address).price), held) << address;
             EXPECT_EQ(labelState(form, stepOf(address).label),
-                      stored ? shows(prices[row - 1], kPureGreen) : shows(kBad, kPureRed))
+                      answered ? shows(held, kPureGreen) : shows(kBad, kPureRed))
                 << address;
         }
     }
@@ -383,14 +390,19 @@ TEST_P(WriteFaults, EveryFrameGoesOutAndTheReadBackShowsWhatTheSignHolds) {
 // polls 8 times, 240 ms at a read delay of 30 ms.
 INSTANTIATE_TEST_SUITE_P(
     Table, WriteFaults,
-    ::testing::Values(
-        WriteCase{"NoAcknowledgement",
-                  withFaults([](SimFaults& f) { f.ack = SimFaults::Ack::None; }), 4, true},
-        WriteCase{"WrongAcknowledgement",
-                  withFaults([](SimFaults& f) { f.ack = SimFaults::Ack::Wrong; }), 4, true},
-        WriteCase{"LateAcknowledgementWithinThePolls",
-                  withFaults([](SimFaults& f) { f.ackDelayMs = 60; }), 2, true},
-        WriteCase{"SilentPanel", withFaults([](SimFaults& f) { f.silent = true; }), 4, false}),
+    ::testing::Values(WriteCase{"NoAcknowledgement",
+                                withFaults([](SimFaults& f) { f.ack = SimFaults::Ack::None; }), 4,
+                                "", "записано 342, на стеле 342, запись не подтверждена"},
+                      WriteCase{"WrongAcknowledgement",
+                                withFaults([](SimFaults& f) { f.ack = SimFaults::Ack::Wrong; }), 4,
+                                "", "записано 342, на стеле 342, запись не подтверждена"},
+                      WriteCase{"LateAcknowledgementWithinThePolls",
+                                withFaults([](SimFaults& f) { f.ackDelayMs = 60; }), 2, "", ""},
+                      WriteCase{"AcknowledgedButAnotherPriceKept",
+                                withFaults([](SimFaults& f) { f.storedPrice = "999"; }), 2, "999",
+                                "записано 342, на стеле 999"},
+                      WriteCase{"SilentPanel", withFaults([](SimFaults& f) { f.silent = true; }), 4,
+                                "000", "нет ответа"}),
     caseName<WriteCase>);
 
 // --- brightness and effects -------------------------------------------------------------------
@@ -557,6 +569,7 @@ TEST_F(SignHangingUp, MidReadBackKeepsTheStepsDoneAndLeavesTheRestAsItWas) {
 
 TEST_F(SignHangingUp, MidWriteStopsTheFramesSkipsTheReadBackAndChangesNoEntry) {
     start();
+    click(*form, "Button7"); // read first, so that the write starts at once
     for (int row = 1; row <= 10; ++row)
         retype(*form, kRows[row - 1].entry, QString::number(300 + row));
     control<QCheckBox>(*form, "chk2")->setChecked(true);
@@ -611,6 +624,14 @@ QSet<QString> pricesOfMatchingReplies(TForm1& form) {
     }
     return prices;
 }
+
+// The line of the write's box for a panel that gave no good reply.
+QString noReplyLine(char address) {
+    const bool second = address >= '@';
+    return QStringLiteral("ряд %1, %2 половина: нет ответа")
+        .arg(address - (second ? '@' : '0') + 1)
+        .arg(second ? "вторая" : "первая");
+}
 } // namespace
 
 TEST(Noise, TenSecondsOfRandomBytesShowNoUnconfirmedPanelAndLoseNothing) {
@@ -619,6 +640,7 @@ TEST(Noise, TenSecondsOfRandomBytesShowNoUnconfirmedPanelAndLoseNothing) {
     MessageRecorder messages;
     TForm1 form;
     useShortReadDelay(form, 20); // room for a write and a read-back in ten seconds
+    click(form, "Button7");      // read first, so that no write reads before it writes
     for (int row = 1; row <= 10; ++row)
         retype(form, kRows[row - 1].entry, QString::number(600 + row));
     messages.shown.clear();
@@ -634,7 +656,11 @@ TEST(Noise, TenSecondsOfRandomBytesShowNoUnconfirmedPanelAndLoseNothing) {
         click(form, write ? "Button8" : "Button7");
         ++readBacks; // a write ends with one too
         EXPECT_LT(Clock::now() - opStarted, 30s);
-        EXPECT_TRUE(messages.shown.empty());
+        // A write ends with a box of what did not take, a read-back with none.
+        EXPECT_TRUE(messages.errors().empty());
+        EXPECT_LE(messages.results().size(), write ? 1u : 0u);
+        const QString box = messages.results().empty() ? QString() : messages.results().front();
+        messages.shown.clear();
         EXPECT_TRUE(allSignButtonsEnabled(form));
 
         const QSet<QString> confirmed = pricesOfMatchingReplies(form);
@@ -645,6 +671,9 @@ TEST(Noise, TenSecondsOfRandomBytesShowNoUnconfirmedPanelAndLoseNothing) {
                 EXPECT_TRUE(confirmed.contains(label->text())) << step.label;
             } else {
                 EXPECT_EQ(labelState(form, step.label), shows(kBad, kPureRed));
+                if (write) {
+                    EXPECT_TRUE(box.contains(noReplyLine(step.address))) << step.label;
+                }
             }
             // An entry changes only with a green label, to what that label shows.
             if (step.entry && entryText(form, step.entry) != QString::number(601 + i)) {

@@ -256,13 +256,19 @@ TEST(SignOperations, ButtonsAndEffectAreHeldWhileTheWriteLetsMessagesThrough) {
     EXPECT_TRUE(allSignButtonsEnabled(form));
 }
 
-TEST(SignOperations, CloseDuringAWriteWaitsForItsEndShowingSoWithTheRowsFrozen) {
+TEST(SignOperations, CloseDuringAWriteWaitsForItsEndShowingSoWithTheRowsFrozenAndNoBox) {
     PtyPorts ports;
-    auto& sign = ports.addSign(3);
+    signsim::SimOptions options;
+    options.faults.panels = {'B'}; // row 3, second half: never acknowledges
+    options.faults.ack = signsim::SimFaults::Ack::None;
+    auto& sign = ports.addSign(3, options);
     MessageRecorder messages;
     TForm1 form;
     useShortReadDelay(form, 10);
     form.showCentered();
+    control<QPushButton>(form, "Button7")->click(); // so that the write does not read first
+    sign.clearRecords();
+    messages.shown.clear();
 
     // The close request arrives at the write's first message pump; the next pump looks
     // at the caption and the top row.
@@ -286,6 +292,12 @@ TEST(SignOperations, CloseDuringAWriteWaitsForItsEndShowingSoWithTheRowsFrozen) 
     EXPECT_EQ(sign.countReceived("R@E"), 1);
     EXPECT_EQ(control<QLabel>(form, "lbl5")->text(), "000");
     EXPECT_EQ(textColor(control<QLabel>(form, "lbl5")), kPureGreen);
+    // What did not take is only in the log.
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(control<QPlainTextEdit>(form, "Memo1")
+                    ->toPlainText()
+                    .endsWith("ряд 3, вторая половина: записано 000, на стеле 000, запись не "
+                              "подтверждена"));
 }
 
 TEST(SignOperations, BrightnessAndEffectShowTheSignsAnswer) {
@@ -363,7 +375,8 @@ TEST(KeyboardAndFocus, SpacesDuringAWriteStartedFromTheKeyboardReachNoRow) {
     TForm1 form;
     useShortReadDelay(form, 10);
     ASSERT_TRUE(activate(form));
-    retype(form, "input10", "456"); // row 10, written last
+    control<QPushButton>(form, "Button7")->click(); // so that the write does not read first
+    retype(form, "input10", "456");                 // row 10, written last
     auto* write = control<QPushButton>(form, "Button8");
     write->setFocus(Qt::TabFocusReason);
     sign.clearRecords();

@@ -138,3 +138,24 @@ TEST(PriceEntry, AClickThatGivesTheFocusSelectsAllAndTheMenusPasteKeepsTheMask) 
     menu->close();
     EXPECT_EQ(entry->positions(), "456");
 }
+
+TEST(PriceEntry, BytesTheSignReportedStayPerPositionUntilTheOperatorEditsThatPosition) {
+    TMaskEdit entry(3);
+    // A control byte, a code page 1251 letter and a space, as the log shows them.
+    const QString shown = QString(QChar(0x2401)) + QChar(0x0410) + QLatin1Char(' ');
+    entry.setSignBytes(QByteArray("\x01\xC0 ", 3), shown);
+    EXPECT_EQ(entry.text(), QString(QChar(0x2401)) + QChar(0x0410) + QLatin1Char('0'));
+    EXPECT_EQ(entry.heldByte(2), ' ');
+    EXPECT_FALSE(entry.editedByOperator());
+
+    pressKey(&entry, Qt::Key_Home);
+    pressKey(&entry, Qt::Key_Delete);
+    EXPECT_EQ(entry.heldByte(0), std::nullopt);
+    EXPECT_EQ(entry.heldByte(1), '\xC0');
+    EXPECT_TRUE(entry.editedByOperator());
+
+    entry.setText("123"); // text from code holds no bytes of the sign
+    for (int position = 0; position < 3; ++position)
+        EXPECT_EQ(entry.heldByte(position), std::nullopt) << position;
+    EXPECT_FALSE(entry.editedByOperator());
+}

@@ -70,6 +70,8 @@ TEST(WriteCheck, SilentSignListsAllTwentyPanelsAsNoReply) {
     ASSERT_EQ(mismatches.size(), 20u);
     EXPECT_EQ(mismatches.front().describe(), QStringLiteral("ряд 10, первая половина: нет ответа"));
     EXPECT_EQ(mismatches.back().describe(), QStringLiteral("ряд 1, вторая половина: нет ответа"));
+    // What the operator is told when such a sign was not written to at all.
+    EXPECT_EQ(describeMismatches(noReplyFromAnyPanel()), describeMismatches(mismatches));
 }
 
 } // namespace

@@ -179,7 +179,7 @@ TEST(SignSimReplyFaults, ShortTrailingAndRawRepliesHaveTheirLengths) {
     EXPECT_EQ(tty.exchange("R0E", 30, 100ms), "t000001000OK");
 }
 
-TEST(SignSimAckFaults, MissingWrongAndLateAcknowledgements) {
+TEST(SignSimAckFaults, MissingWrongAndLateAcknowledgementsAndAnotherPriceKept) {
     SimFaults faults;
     faults.ack = SimFaults::Ack::None;
     PtyPorts ports;
@@ -197,6 +197,13 @@ TEST(SignSimAckFaults, MissingWrongAndLateAcknowledgements) {
     sign.setFaults(faults);
     EXPECT_EQ(tty.exchange(writeFrame('3', "323", '2', '0'), 3), "WOK");
     EXPECT_GE(tty.firstByteAt() - tty.sentAt(), 60ms);
+
+    // Acknowledged, yet the panel keeps another price (grade and flags as sent).
+    faults.ackDelayMs = 0;
+    faults.storedPrice = "999";
+    sign.setFaults(faults);
+    EXPECT_EQ(tty.exchange(writeFrame('3', "324", '4', '1'), 3), "WOK");
+    EXPECT_EQ(sign.panel('3'), (signsim::PanelContent{"999", '4', '1'}));
 }
 
 TEST(SignSimAckFaults, WrongLevelEchoAnswersTheNextDigit) {
