@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <string>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -63,9 +64,29 @@ pid_t lockHolder(const char* bytes, ssize_t n) {
     return 0;
 }
 
+// A process that has ended but is not yet reaped by its parent (a zombie) holds no
+// device any more; Linux tells it by the state letter "Z" in /proc/<pid>/stat, after
+// the command name in parentheses.
+bool processEnded(pid_t pid) {
+    const std::string path = "/proc/" + std::to_string(pid) + "/stat";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false; // no /proc: rely on the signal test alone
+    char stat[512];
+    const ssize_t n = ::read(fd, stat, sizeof stat - 1);
+    ::close(fd);
+    if (n <= 0)
+        return false;
+    const std::string_view line(stat, std::size_t(n));
+    const std::size_t nameEnd = line.rfind(')');
+    return nameEnd != std::string_view::npos && nameEnd + 2 < line.size() &&
+           (line[nameEnd + 2] == 'Z' || line[nameEnd + 2] == 'X');
+}
+
 bool processAlive(pid_t pid) {
     // EPERM: the process exists but belongs to someone else.
-    return ::kill(pid, 0) == 0 || errno == EPERM;
+    const bool exists = ::kill(pid, 0) == 0 || errno == EPERM;
+    return exists && !processEnded(pid);
 }
 
 // Whether the lock file at path keeps the device from us.

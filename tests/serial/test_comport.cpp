@@ -20,6 +20,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -145,6 +146,17 @@ TEST_F(ComPortTest, UucpLockFilesOfLiveProcessesKeepThePortClosedAndOursComeAndG
             }
         }
 
+    // Stale: a process that has ended but is not reaped yet (a zombie) holds nothing.
+    const pid_t ended = ::fork();
+    if (ended == 0)
+        ::_exit(0);
+    char zombie[16];
+    std::snprintf(zombie, sizeof zombie, "%10d\n", int(ended));
+    ::usleep(100 * 1000); // its end, not its reaping
+    lock.write(zombie);
+    port.Open();
+    ::waitpid(ended, nullptr, 0);
+    port.Close();
     // Stale: process ids stay below the kernel's limit of 4194304.
     lock.write("   4194304\n");
     port.Open();
