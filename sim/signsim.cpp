@@ -647,6 +647,10 @@ void SignSimulator::run() {
             if (options_.pacing) {
                 if (now < o.firstDue)
                     return true;
+                // A reply that starts late (the thread woke late) still takes its line time
+                // from its first byte on, as on a real line, instead of going out at once.
+                if (o.sent == 0)
+                    o.firstDue = now;
                 due = std::min<std::size_t>(o.bytes.size(), (now - o.firstDue) / e.byteTime + 1);
             } else if (now < o.firstDue) {
                 return true;
