@@ -185,19 +185,12 @@ protected:
 // unless the operator has put it elsewhere with the mouse meanwhile.
 class FocusParking : public QObject {
 public:
-    FocusParking(QWidget& window, QWidget* startedBy)
-        : window_(window), startedBy_(startedBy), parked_(!window.property(kParked).toBool()) {
-        if (!parked_)
-            return; // an enclosing operation parked it already
-        window_.setProperty(kParked, true);
+    FocusParking(QWidget& window, QWidget* startedBy) : window_(window), startedBy_(startedBy) {
         window_.installEventFilter(this);
         window_.setFocus(Qt::OtherFocusReason);
     }
     ~FocusParking() override {
-        if (!parked_)
-            return;
         window_.removeEventFilter(this);
-        window_.setProperty(kParked, false);
         const QWidget* focus = window_.focusWidget();
         if ((focus == nullptr || focus == &window_) && startedBy_->isEnabled())
             startedBy_->setFocus(Qt::OtherFocusReason);
@@ -214,10 +207,8 @@ protected:
     }
 
 private:
-    static constexpr const char* kParked = "focusParked";
     QWidget& window_;
     QWidget* startedBy_;
-    bool parked_; // by this one; false when nested in another
 };
 
 void setTextColor(QLabel* label, const QColor& color) {

@@ -10,10 +10,16 @@ zemta_install_packages() {
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "Installing: ${missing[*]}"
+    zemta_apt install "${missing[@]}"
+}
+
+# Refreshes the package lists and runs "apt-get <command> <arguments>" quietly, without
+# questions or recommended packages, through sudo when not root.
+zemta_apt() {
     local sudo=()
     [ "$(id -u)" -ne 0 ] && sudo=(sudo)
     "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get "$1" -y -qq --no-install-recommends "${@:2}"
 }
 
 # What the build and the tests need, and any further packages given.

@@ -6,16 +6,8 @@ namespace signlink {
 
 QString describeUnreadPanels(const SignContents& contents) {
     QString text;
-    for (int row = 10; row >= 1; --row)
-        for (const bool second : {false, true}) {
-            if (contents.panel(row, second).good())
-                continue;
-            PanelMismatch unread;
-            unread.row = row;
-            unread.secondHalf = second;
-            unread.replied = false;
-            text += QLatin1Char('\n') + unread.describe();
-        }
+    for (const PanelMismatch& unread : unreadPanels(contents))
+        text += QLatin1Char('\n') + unread.describe();
     return text.isEmpty() ? text : kNotAllRead + text;
 }
 

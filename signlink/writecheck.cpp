@@ -68,16 +68,21 @@ std::vector<PanelMismatch> checkWrite(const WriteRecord& sent, const SignContent
     return mismatches;
 }
 
-std::vector<PanelMismatch> noReplyFromAnyPanel() {
-    std::vector<PanelMismatch> mismatches;
+std::vector<PanelMismatch> unreadPanels(const SignContents& found) {
+    std::vector<PanelMismatch> unread;
     for (int row = 10; row >= 1; --row)
-        for (const bool second : {false, true}) {
-            PanelMismatch panel;
-            panel.row = row;
-            panel.secondHalf = second;
-            mismatches.push_back(panel);
-        }
-    return mismatches;
+        for (const bool second : {false, true})
+            if (!found.panel(row, second).good()) {
+                PanelMismatch panel;
+                panel.row = row;
+                panel.secondHalf = second;
+                unread.push_back(panel);
+            }
+    return unread;
+}
+
+std::vector<PanelMismatch> noReplyFromAnyPanel() {
+    return unreadPanels(SignContents{});
 }
 
 QString describeMismatches(const std::vector<PanelMismatch>& mismatches) {

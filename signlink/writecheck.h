@@ -34,6 +34,9 @@ struct PanelMismatch {
 // second within a row; empty when every panel holds what was sent and acknowledged it.
 std::vector<PanelMismatch> checkWrite(const WriteRecord& sent, const SignContents& found);
 
+// Every panel of `found` without a good reply, as "нет ответа", in checkWrite's order.
+std::vector<PanelMismatch> unreadPanels(const SignContents& found);
+
 // Every panel as "нет ответа", in checkWrite's order: what the operator is told when a
 // sign that gave no good reply at all was not written to.
 std::vector<PanelMismatch> noReplyFromAnyPanel();
