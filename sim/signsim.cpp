@@ -257,7 +257,9 @@ struct SignSimulator::Engine {
     std::map<char, int> readsPerPanel;
     int commandsSeen = 0;
     bool hangUpPending = false;
-    std::optional<std::pair<Clock::time_point, Clock::time_point>> hangUpWindow; // earliest, latest
+    bool lastReplyOut = false;     // the command that set hangUpPending was answered
+    bool programMovedOn = false;   // a command came after it: the program is done with the reply
+    std::optional<Clock::time_point> hangUpDeadline;
     std::mt19937 random{std::random_device{}()};
     Clock::time_point nextRandomDue;
 };
@@ -434,8 +436,9 @@ timespec toTimespec(Clock::duration d) {
             static_cast<long>(duration_cast<nanoseconds>(d - s).count())};
 }
 
-// Hang-up waits this long after the last reply, then until the program has read it (at most
-// kHangUpGrace); it checks the unread count every kHangUpSettle.
+// After an unanswered last command the line goes kHangUpSettle later. After an answered one it
+// goes when the program sends its next command, which it does only once it is done with the
+// reply, or after kHangUpGrace if nothing comes.
 constexpr auto kHangUpSettle = std::chrono::milliseconds(5);
 constexpr auto kHangUpGrace = std::chrono::milliseconds(300);
 
@@ -457,13 +460,6 @@ void SignSimulator::run() {
     };
 
     // Bytes sent to the program that it has not read yet (pty only; 0 for a device).
-    auto unreadByProgram = [&] {
-        int n = 0;
-        if (!e.keptSlave || ::ioctl(e.keptSlave.get(), TIOCINQ, &n) != 0)
-            return 0;
-        return n;
-    };
-
     // Closes the line as an unplugged cable would; the thread ends after it.
     auto hangUp = [&] {
         // The records and the link change first, so whoever sees the hang-up sees them too.
@@ -581,8 +577,10 @@ void SignSimulator::run() {
         }
         }
         reply.append(static_cast<std::size_t>(std::max(0, f.trailingBytes)), '#');
-        if (!reply.empty())
+        if (!reply.empty()) {
             queueReply(std::move(reply), delayMs);
+            e.lastReplyOut = e.hangUpPending;
+        }
     };
 
     // Bytes that started no command: counted, and shown in the traffic.
@@ -613,6 +611,8 @@ void SignSimulator::run() {
             e.input.erase(0, len);
             if (!e.hangUpPending)
                 handleCommand(cmd);
+            else
+                e.programMovedOn = true;
         }
         discard(junk);
     };
@@ -693,16 +693,16 @@ void SignSimulator::run() {
         std::optional<Clock::time_point> wakeAt;
         if (e.hangUpPending && e.out.empty()) {
             // Closing a pty master throws away what the program has not read yet, which a real
-            // line would have delivered; so the last reply gets a short while to be taken.
+            // line would have delivered; how much of it has reached the program cannot be told
+            // from this side, so an answered last command waits for the program to move on.
             const auto now = Clock::now();
-            if (!e.hangUpWindow)
-                e.hangUpWindow = {now + kHangUpSettle, now + kHangUpGrace};
-            if ((now >= e.hangUpWindow->first && unreadByProgram() == 0) ||
-                now >= e.hangUpWindow->second) {
+            if (!e.hangUpDeadline)
+                e.hangUpDeadline = now + (e.lastReplyOut ? kHangUpGrace : kHangUpSettle);
+            if (e.programMovedOn || now >= *e.hangUpDeadline) {
                 hangUp();
                 return;
             }
-            wakeAt = now + kHangUpSettle;
+            wakeAt = *e.hangUpDeadline;
         }
         if (!e.out.empty()) {
             const auto& o = e.out.front();

@@ -541,8 +541,7 @@ TEST_F(SignHangingUp, MidReadBackKeepsTheStepsDoneAndLeavesTheRestAsItWas) {
     clickExpectingLineGone("Button7", hangUp);
 
     // The steps before the failure show contents B, all later ones still A. Five reads
-    // were answered (fewer panels if one needed a second cycle), and the last reply races
-    // the hang-up and may be lost with the line.
+    // were answered (fewer panels if one needed a second cycle).
     int done = 0;
     while (done < 20 && labelState(*form, kSteps[done].label) ==
                             shows(priceOf(contentsB, kSteps[done].address), kPureGreen))

@@ -237,7 +237,9 @@ TEST_F(ReadBack, ClosedPortFailsBeforeAnyPanelIsShown) {
 TEST_F(ReadBack, SignHangingUpMidwayKeepsWhatTheStepsDoneShowed) {
     signsim::SimOptions options;
     options.faults.hangUpAfterCommands = 5;
-    connect(options, 20);
+    // A read delay long enough that a busy machine does not turn a late reply into a second
+    // read of the same panel, which would use up one of the five answers.
+    connect(options, 100);
 
     EXPECT_THROW(readBackSign(link, view), EComPort);
 
