@@ -110,7 +110,12 @@ protected:
 TEST_F(WriteSign, EveryRowReachesBothHalvesAndIsAcknowledgedAtOnce) {
     signsim::SimOptions options;
     options.faults.trailingBytes = 2; // "WOK##": acknowledged all the same, 5 bytes read
-    connect(options, 30);
+    // The frame goes out twice back to back and the queues are purged after the second copy;
+    // a sign that answers the first copy within 2 ms can have its answer cut in two by that
+    // purge when the machine is busy, which costs a third copy. A slower sign and a longer
+    // read delay leave room on both sides of the answers.
+    options.turnaround = std::chrono::milliseconds(15);
+    connect(options, 60);
     view.rows[1] = {"123"};
     view.rows[2] = {"4 7", false, 2, false, true};
     view.rows[3] = {"999", true};
@@ -150,7 +155,10 @@ TEST_F(WriteSign, EveryRowReachesBothHalvesAndIsAcknowledgedAtOnce) {
 TEST_F(WriteSign, AcknowledgementFirstSeenAtTheEighthPollCountsAsFailed) {
     signsim::SimOptions options;
     options.faults.panels = {'0'};
-    options.faults.ackDelayMs = 600; // between the 7th (560 ms) and 8th (640 ms) poll
+    // The answer starts about 620 ms after the frame (delay + turnaround): after the 7th poll
+    // (560 ms, later on a busy machine, as sleeps only ever overrun) and before the 8th (640 ms).
+    options.turnaround = std::chrono::milliseconds(20);
+    options.faults.ackDelayMs = 600;
     connect(options, 80);
 
     writeSign(link, view);
