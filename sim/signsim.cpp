@@ -15,7 +15,6 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/eventfd.h>
-#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -459,7 +458,6 @@ void SignSimulator::run() {
             options_.onTraffic({dir, std::move(bytes), std::chrono::system_clock::now()});
     };
 
-    // Bytes sent to the program that it has not read yet (pty only; 0 for a device).
     // Closes the line as an unplugged cable would; the thread ends after it.
     auto hangUp = [&] {
         // The records and the link change first, so whoever sees the hang-up sees them too.
