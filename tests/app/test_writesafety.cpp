@@ -1,17 +1,21 @@
 // The write's safety as the operator meets it: the first write after start-up reads the
-// sign first and sends every untouched row back as the sign held it, byte for byte; a
-// sign that does not answer gets nothing; and the technician's view of the log with its
-// "Сохранить журнал...". (What a write that did not take shows: the fault suite's write
-// table.)
+// sign first and sends every untouched row back as the sign held it, byte for byte; every
+// panel keeps what it holds unless its row was asked for, in the window as in zemta-sign;
+// a sign that does not answer gets nothing; and the technician's view of the log with
+// its "Сохранить журнал...". (What a write that did not take shows: the fault suite's
+// write table.)
 #include "windowtesting.h"
 
 #include "ptyfixture.h"
+#include "rowchange.h"
 #include "writecheck.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -20,8 +24,18 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
+
+namespace signsim {
+// Test failures show a panel as the sign holds it.
+void PrintTo(const PanelContent& panel, std::ostream* os) {
+    *os << '"' << panel.price << "\" grade '" << panel.grade << "' flags 0x" << std::hex
+        << int(panel.flags) << std::dec;
+}
+} // namespace signsim
 
 namespace {
 
@@ -128,6 +142,152 @@ TEST(FirstWrite, ASilentSignGetsNoFrameAndTheBoxListsEveryPanelAsNoReply) {
     EXPECT_EQ(log.mid(log.size() - 20), expected.mid(1));
     EXPECT_EQ(control<TMaskEdit>(form, kRows[0].entry)->text(), "123");
 }
+
+// --- every panel keeps what it holds ----------------------------------------------------
+
+// A sign whose two faces differ: first half "Евро", second half "Снежинка", other prices;
+// the rows carry five grades, rows 6..10 none of row 5's. Flag bytes as a write sends
+// them (row 1 the bits alone, rows 2..10 above "0"), so a panel written back unchanged
+// holds the very same bytes.
+constexpr char kGrades[10] = {'1', '2', '3', '4', '5', '2', '3', '4', '1', '3'};
+signsim::SimOptions facesThatDiffer() {
+    signsim::SimOptions options;
+    for (int row = 1; row <= 10; ++row) {
+        const auto base = static_cast<std::uint8_t>(row == 1 ? 0x00 : 0x30);
+        const char grade = kGrades[row - 1];
+        options.panels[char('0' + row - 1)] = {std::to_string(409 + 10 * row), grade,
+                                               std::uint8_t(base + 2)};
+        options.panels[char('@' + row - 1)] = {std::to_string(441 + 10 * row), grade,
+                                               std::uint8_t(base + 1)};
+    }
+    return options;
+}
+
+struct KeepCase {
+    const char* name;
+    std::set<char> unread;        // panels that answer no read but take writes
+    std::map<int, QString> typed; // row -> price typed (zemta-sign: ROW=PRICE)
+    std::set<int> notUsed;        // rows ticked "Не исп." (zemta-sign: --unused)
+    std::map<char, signsim::PanelContent> changed; // the panels a window write changes
+    QString box;                                   // the window's box afterwards; empty: none
+};
+void PrintTo(const KeepCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class KeepWhatItHolds : public ::testing::TestWithParam<KeepCase> {};
+
+// The window writes the rows asked for and leaves every other panel as it reported itself;
+// zemta-sign does the same, but refuses the whole write when any panel cannot be read.
+TEST_P(KeepWhatItHolds, WindowAndCommandLineChangeOnlyTheRowsAskedFor) {
+    const KeepCase& c = GetParam();
+    signsim::SimOptions options = facesThatDiffer();
+    options.faults.panels = c.unread;
+    options.faults.silentReads = !c.unread.empty();
+    auto asked = [&](char address) {
+        const int row = (address & 0x0F) + 1;
+        return c.typed.count(row) != 0 || c.notUsed.count(row) != 0;
+    };
+    // Each panel afterwards, and no frame at all for an unread panel nobody asked for.
+    auto expectPanels = [&](const signsim::SignSimulator& sign, bool written) {
+        for (const char address : signsim::kPanelAddresses) {
+            const auto change = c.changed.find(address);
+            EXPECT_EQ(sign.panel(address), written && change != c.changed.end()
+                                               ? change->second
+                                               : options.panels.at(address))
+                << address;
+            if (!written || (c.unread.count(address) != 0 && !asked(address))) {
+                EXPECT_TRUE(framesFor(sign, address).empty()) << address;
+            }
+        }
+    };
+    PtyPorts ports;
+    {
+        auto& sign = ports.addSign(3, options);
+        MessageRecorder messages;
+        TForm1 form;
+        useShortReadDelay(form);
+        for (const auto& [row, price] : c.typed)
+            retype(form, kRows[row - 1].entry, price);
+        for (const int row : c.notUsed)
+            control<QCheckBox>(form, kRows[row - 1].notUsed)->setChecked(true);
+        messages.shown.clear();
+
+        click(form, "Button8");
+
+        SCOPED_TRACE("window");
+        expectPanels(sign, true);
+        EXPECT_EQ(messages.results(),
+                  c.box.isEmpty() ? std::vector<QString>{} : std::vector<QString>{c.box});
+    }
+
+    auto& sign = ports.addSign(3, options);
+    QStringList args{"write", "--port", "COM3"};
+    for (const auto& [row, price] : c.typed)
+        args << QStringLiteral("%1=%2").arg(row).arg(price);
+    if (!c.notUsed.empty())
+        args << "--unused";
+    for (const int row : c.notUsed)
+        args << QString::number(row);
+    QProcess tool;
+    tool.start(ZEMTA_SIGN_EXE, args);
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    const QString err = QString::fromUtf8(tool.readAllStandardError());
+    SCOPED_TRACE("zemta-sign");
+    expectPanels(sign, c.unread.empty());
+    if (c.unread.empty()) {
+        EXPECT_EQ(tool.exitCode(), 0) << err.toStdString();
+        EXPECT_EQ(err, "");
+    } else {
+        QString refusal = signlink::kNotAllRead;
+        for (const char address : {'9', 'I', '8', 'H', '7', 'G', '6', 'F', '5', 'E',
+                                   '4', 'D', '3', 'C', '2', 'B', '1', 'A', '0', '@'})
+            if (c.unread.count(address) != 0)
+                refusal += QStringLiteral("\nряд %1, %2 половина: нет ответа")
+                               .arg((address & 0x0F) + 1)
+                               .arg(address >= '@' ? "вторая" : "первая");
+        EXPECT_EQ(tool.exitCode(), 1);
+        EXPECT_EQ(err, refusal + '\n');
+    }
+}
+
+const QString kNotTaken = QStringLiteral("Стела не приняла цены:\n");
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, KeepWhatItHolds,
+    ::testing::Values(
+        // Row 1's halves each keep their own flags; rows 6..10 keep their own grades.
+        KeepCase{"HalvesThatDiffer",
+                 {},
+                 {{1, "555"}},
+                 {},
+                 {{'0', {"555", '1', 0x02}}, {'@', {"555", '1', 0x01}}},
+                 {}},
+        // Row 3's first half is not written; its second half goes back as it reported.
+        KeepCase{"UnreadPanelInAnUntouchedRow",
+                 {'2'},
+                 {{1, "555"}},
+                 {},
+                 {{'0', {"555", '1', 0x02}}, {'@', {"555", '1', 0x01}}},
+                 kNotTaken + "ряд 3, первая половина: нет ответа при чтении — не записана"},
+        // The unread half takes the price and its partner's grade and flags.
+        KeepCase{"UnreadPanelInARowAskedFor",
+                 {'2'},
+                 {{3, "555"}},
+                 {},
+                 {{'2', {"555", '3', 0x31}}, {'B', {"555", '3', 0x31}}},
+                 kNotTaken + "ряд 3, первая половина: нет ответа"},
+        // Neither half reported: both take the row's attribute set, never filled.
+        KeepCase{"BothHalvesOfARowAskedForUnread",
+                 {'2', 'B'},
+                 {{3, "555"}},
+                 {},
+                 {{'2', {"555", '1', 0x30}}, {'B', {"555", '1', 0x30}}},
+                 kNotTaken + "ряд 3, первая половина: нет ответа\nряд 3, вторая половина: нет "
+                             "ответа"},
+        KeepCase{
+            "NotUsedRow", {}, {}, {7}, {{'6', {"---", '0', 0x00}}, {'F', {"---", '0', 0x00}}}, {}}),
+    [](const ::testing::TestParamInfo<KeepCase>& info) { return std::string(info.param.name); });
 
 TEST(TechnicianView, F12ShowsTheLogWhoseMenuSavesItAndHidesItAgain) {
     QTemporaryDir home;
