@@ -25,13 +25,6 @@
 #include <memory>
 #include <string>
 
-namespace signsim {
-// Test failures show a panel as the sign holds it.
-void PrintTo(const PanelContent& panel, std::ostream* os) {
-    *os << '"' << panel.price << "\" grade '" << panel.grade << "' flags " << int(panel.flags);
-}
-} // namespace signsim
-
 namespace {
 
 char firstHalf(int row) {
