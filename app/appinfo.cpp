@@ -51,10 +51,11 @@ void configureApplication(QApplication& app) {
 }
 
 bool installQtTranslations(QApplication& app) {
-    // The program's own catalogs are Russian; Qt's texts follow only that language, so
-    // that a window never mixes Qt's texts in one language with English ones of ours.
+    // Qt's texts follow the language the port's texts were given, so that a window never
+    // mixes Qt's texts in one language with English ones of ours: none when those stay
+    // untranslated.
     const std::string language = catalog::messagesLanguage();
-    if (language != "ru")
+    if (language.empty())
         return false;
     auto* translator = new QTranslator(&app);
     if (!translator->load(QStringLiteral("qtbase_") + QString::fromStdString(language),

@@ -265,7 +265,6 @@ public:
             set.grade->setCurrentIndex(reply.gradeIndex());
             set.snowflake->setChecked(reply.snowflake());
             set.euro->setChecked(reply.euro());
-            form_.setFilled_.at(step.attributeSet - 1) = true;
         }
         // The entry keeps the bytes as they came, so that they go back unchanged.
         if (step.entry != nullptr && !(keepTyped_ && row.entry->editedByOperator()))
@@ -279,15 +278,20 @@ private:
     bool keepTyped_;
 };
 
-// What the price write reads of each row; rows 6 to 10 share row 5's attribute set.
-class TForm1::WriteInputs : public signlink::PriceWriteView {
+// What the operator asked of each row: a row counts as asked for when its entry was
+// edited or its "Не исп." box changed since the latest read-back. Rows 6 to 10 share row
+// 5's attribute set.
+class TForm1::WriteInputs : public signlink::RowRequests {
 public:
     explicit WriteInputs(TForm1& form) : form_(form) {}
 
-    signlink::PriceRow readRow(int row) override {
+    signlink::RowRequest requestFor(int row) override {
         const PriceRowControls& controls = form_.rows_.at(row - 1);
         const AttributeSet& set = form_.attributeSets_.at(std::min(row, 5) - 1);
-        signlink::PriceRow input;
+        signlink::RowRequest request;
+        request.asked = controls.entry->editedByOperator() ||
+                        controls.notUsed->isChecked() != form_.notUsedAtRead_.at(row - 1);
+        signlink::PriceRow& input = request.typed;
         input.price = controls.entry->positions();
         for (int position = 0; position < 3; ++position)
             input.heldBytes.at(position) = controls.entry->heldByte(position);
@@ -295,7 +299,7 @@ public:
         input.gradeIndex = set.grade->currentIndex();
         input.snowflake = set.snowflake->isChecked();
         input.euro = set.euro->isChecked();
-        return input;
+        return request;
     }
 
     void setProgress(int position) override { form_.ProgressBar1->setValue(position); }
@@ -555,15 +559,16 @@ void TForm1::Button8Click() {
     std::vector<signlink::PanelMismatch> notTaken;
     {
         ButtonsLock lock(*this, Button8);
-        // Rows nobody has read or typed would go out as "000" with grade "80" and no
-        // flags; the sign is read first, so that they go back as it holds them.
-        if (writeWouldGuess() && readBack(true).goodPanels() == 0) {
-            // Not one panel answered: nothing is written.
-            notTaken = signlink::noReplyFromAnyPanel();
-        } else {
-            const signlink::WriteRecord sent = writePrices();
-            notTaken = signlink::checkWrite(sent, readBack());
-        }
+        // Every panel is planned from its own reply; unless the latest read-back holds
+        // one of every panel (after start-up: of none), the sign is read first. A panel
+        // that did not answer, in a row the operator did not touch, is left as it is.
+        WriteInputs inputs(*this);
+        const signlink::PlannedWrite write = signlink::writeAfterReading(
+            link_, inputs, lastRead_ ? &*lastRead_ : nullptr, [this] { return readBack(true); },
+            signlink::UnreadPanels::LeaveOut);
+        // Not one panel answered: nothing was written.
+        notTaken = write.sent ? signlink::checkWrite(*write.sent, readBack())
+                              : signlink::noReplyFromAnyPanel();
     }
     tellNotTaken(notTaken);
 }
@@ -617,27 +622,19 @@ void TForm1::Button1Click() {
 // --- the write's safety -------------------------------------------------------------------
 
 signlink::SignContents TForm1::readBack(bool keepTyped) {
+    // A read-back that a port error ends leaves none behind: the next write reads first.
+    lastRead_.reset();
     ReadBackDisplay display(*this, keepTyped);
-    return signlink::readBackSign(link_, display);
+    lastRead_ = signlink::readBackSign(link_, display);
+    if (!keepTyped)
+        for (int row = 1; row <= 10; ++row)
+            notUsedAtRead_.at(row - 1) = rows_.at(row - 1).notUsed->isChecked();
+    return *lastRead_;
 }
 
 signlink::WriteRecord TForm1::writePrices() {
     WriteInputs inputs(*this);
-    return signlink::writeSign(link_, inputs);
-}
-
-bool TForm1::writeWouldGuess() const {
-    for (int row = 1; row <= 10; ++row) {
-        const PriceRowControls& controls = rows_.at(row - 1);
-        if (controls.notUsed->isChecked())
-            continue; // its frames carry neither the entry nor the set
-        const TMaskEdit* entry = controls.entry;
-        const bool entryKnown = entry->editedByOperator() || entry->heldByte(0).has_value() ||
-                                entry->heldByte(1).has_value() || entry->heldByte(2).has_value();
-        if (!entryKnown || !setFilled_.at(std::min(row, 5) - 1))
-            return true;
-    }
-    return false;
+    return signlink::writePlanned(link_, lastRead_.value_or(signlink::SignContents{}), inputs);
 }
 
 void TForm1::tellNotTaken(const std::vector<signlink::PanelMismatch>& mismatches) {

@@ -20,8 +20,9 @@
 //      9   input9     chk2      Label20           Label8
 //     10   input10    chk1      Label21           Label11
 //   GroupBox6 / GroupBox7   display columns "Первая половина" / "Вторая половина"
-//   attribute sets, hidden beyond the group's right edge, filled by the read-back and
-//   sent by the write (rows 6..10 use row 5's set):
+//   attribute sets, hidden beyond the group's right edge, filled by the read-back; the
+//   write sends one only for a typed row neither of whose panels has reported its own
+//   grade and flags (rows 6..10 use row 5's set):
 //     row 1: ComboBox5, CheckBox10 (Снежинка), CheckBox15 (Евро)
 //     row 2: ComboBox4, CheckBox9, CheckBox14
 //     row 3: ComboBox3, CheckBox8, CheckBox13
@@ -49,6 +50,7 @@
 #include "signlink.h"
 #include "tcomport.h"
 #include "writecheck.h"
+#include "writeplan.h"
 
 #include <QLabel>
 #include <QString>
@@ -56,6 +58,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -128,15 +131,12 @@ private:
     void showClosePending(bool pending);
 
     // --- the write's safety -----------------------------------------------------------
-    // The read-back into the window; with keepTyped, entries the operator has edited
-    // keep what was typed.
+    // The read-back into the window, kept as the latest one; with keepTyped (the read
+    // before a write), entries the operator has edited keep what was typed and a changed
+    // "Не исп." box still counts as changed.
     signlink::SignContents readBack(bool keepTyped = false);
-    // The price write from the window's rows.
+    // The price write from the window's rows, planned from the latest read-back.
     signlink::WriteRecord writePrices();
-    // Whether a row the write would send carries something nobody has read from the sign
-    // or typed: an attribute set no good reply has filled, or an entry that neither a
-    // read-back nor the operator has filled.
-    bool writeWouldGuess() const;
     // Logs each panel that did not take a write and lists them in one message box,
     // unless the window is waiting to close.
     void tellNotTaken(const std::vector<signlink::PanelMismatch>& mismatches);
@@ -178,7 +178,12 @@ private:
     QLabel* Label7;
     std::array<PriceRowControls, 10> rows_{}; // index row - 1
     std::array<AttributeSet, 5> attributeSets_{};
-    std::array<bool, 5> setFilled_{}; // a good reply has filled the set since start
+    // The 20 panel replies of the latest read-back that ran to its end; none before the
+    // first one. A write plans every panel from its own reply.
+    std::optional<signlink::SignContents> lastRead_;
+    // Each row's "Не исп." box as it stood at the end of that read-back: a box that
+    // differs now was changed by the operator.
+    std::array<bool, 10> notUsedAtRead_{};
     bool technicianView_ = false;
 
     signlink::SignLink link_;

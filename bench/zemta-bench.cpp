@@ -26,9 +26,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <spawn.h>
 #include <string>
+#include <string_view>
 #include <sys/resource.h>
 #include <sys/utsname.h>
 #include <sys/wait.h>
@@ -136,37 +139,63 @@ int startupProbe(int argc, char** argv) {
     return 0;
 }
 
-double measureStartup(const char* self) {
-    QTemporaryDir empty;
-    QElapsedTimer t;
-    t.start();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setenv("ZEMTA_COM_DIR", empty.path().toLocal8Bit().constData(), 1);
-        execl(self, self, "--startup-probe", static_cast<char*>(nullptr));
-        _exit(127);
+// Runs a program and waits for its end; with quiet, its output goes to /dev/null. The
+// child is started by posix_spawn, so nothing runs in it before the program: simulator
+// threads holding the allocator's lock at that moment cannot hang it. `environment`
+// entries ("NAME=value") replace or add to this process's environment.
+void runProgram(const std::vector<std::string>& args, bool quiet,
+                const std::vector<std::string>& environment = {}) {
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string_view entry(*e);
+        const bool replaced =
+            std::any_of(environment.begin(), environment.end(), [&](const std::string& own) {
+                return entry.substr(0, entry.find('=') + 1) == own.substr(0, own.find('=') + 1);
+            });
+        if (!replaced)
+            envp.push_back(*e);
+    }
+    for (const std::string& e : environment)
+        envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (quiet) {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    }
+    pid_t pid = 0;
+    const int failed = posix_spawn(&pid, argv.front(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0) {
+        std::fprintf(stderr, "zemta-bench: cannot start %s: %s\n", argv.front(),
+                     std::strerror(failed));
+        return;
     }
     int status = 0;
     waitpid(pid, &status, 0);
+}
+
+double measureStartup(const char* self) {
+    QTemporaryDir empty;
+    const std::vector<std::string> environment{"ZEMTA_COM_DIR=" +
+                                               empty.path().toLocal8Bit().toStdString()};
+    QElapsedTimer t;
+    t.start();
+    runProgram({self, "--startup-probe"}, false, environment);
     return double(t.nsecsElapsed()) / 1e9;
 }
 
 // Runs zemta-sign with its output discarded; returns when it has ended.
 void runTool(const std::vector<std::string>& args) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        dup2(null, STDERR_FILENO);
-        std::vector<char*> argv{const_cast<char*>(ZEMTA_SIGN_EXE)};
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(ZEMTA_SIGN_EXE, argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
+    std::vector<std::string> argv{ZEMTA_SIGN_EXE};
+    argv.insert(argv.end(), args.begin(), args.end());
+    runProgram(argv, true);
 }
 
 double timedTool(const std::vector<std::string>& args) {

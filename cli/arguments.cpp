@@ -118,6 +118,11 @@ private:
             return *inlineValue;
         if (i + 1 >= args.size())
             fail(command_, name + QStringLiteral(" needs a value"));
+        // An option where the value belongs ("--port --json") is a slip, not a port named
+        // "--json"; "-1" still reaches the value's own check.
+        const QString& next = args.at(i + 1);
+        if (next.size() > 1 && next.front() == QLatin1Char('-') && !next.at(1).isDigit())
+            fail(command_, name + QStringLiteral(" needs a value, not the option ") + quoted(next));
         return args.at(++i);
     }
 

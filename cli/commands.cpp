@@ -214,19 +214,21 @@ QString heldPrices(const SignContents& sign, int row) {
 
 int writeCommand(const Invocation& call, Session& session, Console& console) {
     const signlink::RowChanges& changes = call.changes;
-    const SignContents before = readSign(session, console, QStringLiteral("Чтение"));
-    if (const QString unread = signlink::describeUnreadPanels(before); !unread.isEmpty()) {
-        console.err(unread);
+    signlink::ChangedRows rows(
+        changes, [&](int position) { console.progress(QStringLiteral("Запись"), position); });
+    // A script wants all or nothing: a panel that cannot be read stops the whole write.
+    const signlink::PlannedWrite write = signlink::writeAfterReading(
+        session.link(), rows, nullptr,
+        [&] { return readSign(session, console, QStringLiteral("Чтение")); },
+        signlink::UnreadPanels::Refuse);
+    const SignContents& before = write.reported;
+    if (!write.sent) {
+        console.err(signlink::describeUnreadPanels(before));
         return kNotConfirmed;
     }
-
-    signlink::HeldSignWrite rows(before, changes, [&](int position) {
-        console.progress(QStringLiteral("Запись"), position);
-    });
-    const signlink::WriteRecord sent = signlink::writeSign(session.link(), rows);
     console.endProgress();
     const SignContents after = readSign(session, console, QStringLiteral("Проверка"));
-    const std::vector<signlink::PanelMismatch> notTaken = signlink::checkWrite(sent, after);
+    const std::vector<signlink::PanelMismatch> notTaken = signlink::checkWrite(*write.sent, after);
 
     for (int row = 10; row >= 1; --row) {
         const auto price = changes.prices.find(row);

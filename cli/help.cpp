@@ -80,7 +80,8 @@ Then it writes all 20 panels, reads the sign back, and checks that every panel
 holds what was sent. It prints each row changed ("ряд 3: 459 -> 469").
 
 If any panel gives no good reply to the first read, nothing is written and the
-panels are named: the tool cannot write back what it could not read.
+panels are named: a script gets all or nothing. (The window writes the other
+panels then and leaves an unread one as it is, unless its row was changed.)
 Exit status 1 then, and when any panel did not take the write; each such panel
 is named on standard error.
 

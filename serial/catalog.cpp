@@ -1,12 +1,12 @@
 #include "catalog.h"
 
-#include <clocale>
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <libintl.h>
 #include <mutex>
 #include <optional>
+#include <string_view>
 
 namespace catalog {
 namespace {
@@ -59,15 +59,23 @@ std::string lookup(const char* domain, const char* msgid) {
 }
 
 std::string messagesLanguage() {
-    // As gettext chooses: nothing is translated in the "C" locale; otherwise the first
-    // entry of $LANGUAGE, else the messages locale's name, gives the language.
-    const char* locale = std::setlocale(LC_MESSAGES, nullptr);
-    if (!locale || std::strcmp(locale, "C") == 0 || std::strcmp(locale, "POSIX") == 0)
-        return {};
-    std::string name = locale;
-    if (const char* language = std::getenv("LANGUAGE"); language && *language)
-        name = language;
-    return name.substr(0, name.find_first_of(":_.@"));
+    // gettext's own choice: it walks the whole $LANGUAGE list (or the messages locale)
+    // and takes the first language with a catalog of the domain. The header entry of that
+    // catalog, the translation of "", names the language; without a catalog nothing is
+    // translated and the lookup gives "" back.
+    const std::string header = lookup(kCportDomain, "");
+    constexpr std::string_view field = "Language:";
+    for (std::string_view rest = header; !rest.empty();) {
+        const std::size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        if (line.substr(0, field.size()) != field)
+            continue;
+        line.remove_prefix(field.size());
+        line.remove_prefix(std::min(line.find_first_not_of(' '), line.size()));
+        return std::string(line.substr(0, line.find_first_of(" _.@")));
+    }
+    return {};
 }
 
 } // namespace catalog

@@ -9,7 +9,8 @@
 //      texts stay as written there);
 //   3. the system's locale folder only when the executable's path is unknown.
 // The language is the C library's choice for messages (LC_ALL, LC_MESSAGES, LANG and
-// LANGUAGE, as set up by setlocale(LC_ALL, ""), which QCoreApplication does).
+// LANGUAGE, as set up by setlocale(LC_ALL, ""), which QCoreApplication does): the first
+// language of the $LANGUAGE list (or else of the messages locale) that has a catalog.
 
 #include <string>
 
@@ -25,7 +26,9 @@ inline std::string cport(const char* msgid) {
     return lookup(kCportDomain, msgid);
 }
 
-// The language gettext translates messages into, as a language code ("ru", "de"), or
-// empty when messages stay untranslated (the "C" or "POSIX" locale).
+// The language the "cport" texts are translated into, as a language code ("ru"): the
+// language of the catalog gettext chose, e.g. "ru" under LANGUAGE=de:ru where only a
+// Russian catalog exists. Empty when they stay untranslated (the "C" or "POSIX" locale,
+// or no catalog of any language asked for).
 std::string messagesLanguage();
 } // namespace catalog

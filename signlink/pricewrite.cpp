@@ -102,12 +102,16 @@ WriteRecord writeSign(SignLink& link, PriceWriteView& view) {
     link.port().PurgeQueues(true, true);
 
     for (int row = 1; row <= 10; ++row) {
-        // Read once: both halves get the row as it stood before its first frame.
-        const PriceRow firstHalf = view.readRow(row);
-        const PriceRow secondHalf = view.secondHalfOf(row, firstHalf);
+        // Planned once: both halves get the row as it stood before its first frame.
+        const RowPlan plan = view.planFor(row);
         for (const bool second : {false, true}) {
             const int frameNumber = 2 * row - (second ? 0 : 1);
-            const QByteArray body = buildWriteBody(row, second, second ? secondHalf : firstHalf);
+            const std::optional<PriceRow>& input = second ? plan.secondHalf : plan.firstHalf;
+            if (!input) {
+                record.at(frameNumber - 1) = {row, second, {}, false, true};
+                continue;
+            }
+            const QByteArray body = buildWriteBody(row, second, *input);
             link.lastChecksum() = checksumChars(body);
             // The frame is sent from this copy: an operation let through by the pump
             // below may overwrite the reply buffer, but not what goes on the line.
@@ -121,7 +125,7 @@ WriteRecord writeSign(SignLink& link, PriceWriteView& view) {
             }
             link.port().SendText(frame);
             const bool acknowledged = awaitAcknowledgement(link, frame);
-            record.at(frameNumber - 1) = {row, second, frame, acknowledged};
+            record.at(frameNumber - 1) = {row, second, frame, acknowledged, false};
         }
     }
     return record;

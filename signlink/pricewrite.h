@@ -1,5 +1,5 @@
 #pragma once
-// Price write: sends the ten price rows to both halves of the sign, 20 frames,
+// Price write: sends the ten price rows to both halves of the sign, up to 20 frames,
 // each acknowledged by the sign with "WOK" (up to three attempts).
 
 #include "signlink.h"
@@ -27,14 +27,21 @@ struct PriceRow {
 // as they came, its grade and its two flags.
 PriceRow heldRow(const PanelReply& reply);
 
+// What the two panels of one row are sent; a half without a value is left out.
+struct RowPlan {
+    std::optional<PriceRow> firstHalf;
+    std::optional<PriceRow> secondHalf;
+};
+
 // What the write sent to one panel, and whether the sign acknowledged it.
 struct SentFrame {
-    int row = 0;
+    int row = 0; // 0: the write ended before this frame
     bool secondHalf = false;
-    QByteArray frame; // the 11 bytes on the line
+    QByteArray frame; // the 11 bytes on the line; empty when left out
     bool acknowledged = false;
+    bool leftOut = false; // the plan sent this panel nothing
 };
-// The 20 frames in the order they were sent.
+// The 20 frames in the order of the sequence, left-out panels in their place.
 using WriteRecord = std::array<SentFrame, 20>;
 
 inline const QString kWillWrite = QStringLiteral("Запишу ");
@@ -57,16 +64,15 @@ QByteArray buildWriteFrame(int row, bool secondHalf, const PriceRow& input);
 class PriceWriteView {
 public:
     virtual ~PriceWriteView() = default;
-    // The row's inputs, read once before its two frames.
-    virtual PriceRow readRow(int row) = 0;
-    // What the row's second-half frame carries; the same as the first half's unless a
-    // caller keeps the two halves of a row apart.
-    virtual PriceRow secondHalfOf(int /*row*/, const PriceRow& firstHalf) { return firstHalf; }
+    // What the row's two panels are sent, asked once before the row's frames.
+    virtual RowPlan planFor(int row) = 0;
     virtual void setProgress(int position) = 0;
 };
 
 // The write sequence (without the read-back that follows it); port failures propagate.
-// Returns what went to each panel and whether the sign acknowledged it.
+// A panel the plan leaves out gets neither of its two frame copies; all other frames go
+// in the usual order. Returns what went to each panel and whether the sign acknowledged
+// it.
 WriteRecord writeSign(SignLink& link, PriceWriteView& view);
 
 } // namespace signlink

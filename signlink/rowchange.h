@@ -1,11 +1,9 @@
 #pragma once
-// Row changes: a price write that changes only the rows it names. Every panel is
-// written back with what a read-back found on it (price bytes as they came, grade and
-// flags), except the named rows, which get a new price in both halves (each half
-// keeping its own grade and flags) or the not-used marker.
+// Row changes: a price write that changes only the rows it names, as zemta-sign asks for
+// it. The named rows get a new price in both halves (each half keeping its own grade and
+// flags) or the not-used marker; every other panel goes back as a read-back found it.
 
-#include "pricewrite.h"
-#include "readback.h"
+#include "writeplan.h"
 
 #include <functional>
 #include <map>
@@ -29,23 +27,16 @@ inline const QString kNotAllRead =
 // ("ряд 3, вторая половина: нет ответа"), rows 10..1, first half first.
 QString describeUnreadPanels(const SignContents& contents);
 
-// What the write sends: each panel as `held` found it, with `changes` applied. `held`
-// must come from a read-back in which every panel gave a good reply (see
-// describeUnreadPanels): a panel without one has nothing that could be written back.
-class HeldSignWrite : public PriceWriteView {
+// The operator's requests of a write that changes the rows `changes` names.
+class ChangedRows : public RowRequests {
 public:
     using Progress = std::function<void(int position)>;
-    HeldSignWrite(const SignContents& held, const RowChanges& changes, Progress progress = {});
+    explicit ChangedRows(const RowChanges& changes, Progress progress = {});
 
-    PriceRow readRow(int row) override;
-    PriceRow secondHalfOf(int row, const PriceRow& firstHalf) override;
+    RowRequest requestFor(int row) override;
     void setProgress(int position) override;
 
-    // The row as it goes to one half.
-    PriceRow rowFor(int row, bool secondHalf) const;
-
 private:
-    const SignContents& held_;
     const RowChanges& changes_;
     Progress progress_;
 };

@@ -26,6 +26,8 @@ QString PanelMismatch::describe() const {
     QString line = QStringLiteral("ряд ") + QString::number(row) +
                    (secondHalf ? QStringLiteral(", вторая половина: ")
                                : QStringLiteral(", первая половина: "));
+    if (leftOut)
+        return line + QStringLiteral("нет ответа при чтении — не записана");
     if (!replied)
         return line + QStringLiteral("нет ответа");
     line += QStringLiteral("записано ") + signText(sentPrice) + QStringLiteral(", на стеле ") +
@@ -46,6 +48,11 @@ std::vector<PanelMismatch> checkWrite(const WriteRecord& sent, const SignContent
         PanelMismatch panel;
         panel.row = frame.row;
         panel.secondHalf = frame.secondHalf;
+        if (frame.leftOut) {
+            panel.leftOut = true;
+            mismatches.push_back(panel);
+            continue;
+        }
         panel.sentPrice = frame.frame.mid(kFramePrice, 3);
         panel.acknowledged = frame.acknowledged;
         panel.replied = reply.good();

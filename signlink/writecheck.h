@@ -1,7 +1,8 @@
 #pragma once
 // Write check: compares what a price write sent to each panel with what the read-back
-// after it found there, so that a frame the sign never took, or a panel that holds
-// something else, is told to the operator instead of passing in silence.
+// after it found there, so that a frame the sign never took, a panel that holds
+// something else, or a panel the write left out, is told to the operator instead of
+// passing in silence.
 
 #include "pricewrite.h"
 #include "readback.h"
@@ -24,14 +25,17 @@ struct PanelMismatch {
     bool replied = false;          // the read-back got a good reply from the panel
     bool priceDiffers = false;     // the panel holds other price bytes
     bool attributesDiffer = false; // other grade code, or other "Снежинка"/"Евро" bits
+    bool leftOut = false;          // not written: it did not answer the read before
 
     // The operator's line for this panel, e.g. "ряд 3, первая половина: записано 469,
-    // на стеле 459" or "ряд 3, вторая половина: нет ответа".
+    // на стеле 459", "ряд 3, вторая половина: нет ответа" or "ряд 3, вторая половина:
+    // нет ответа при чтении — не записана".
     QString describe() const;
 };
 
-// The panels that did not take the write, rows 10 down to 1, first half before the
-// second within a row; empty when every panel holds what was sent and acknowledged it.
+// The panels that did not take the write or were left out of it, rows 10 down to 1,
+// first half before the second within a row; empty when every panel was sent a frame,
+// acknowledged it and holds what was sent.
 std::vector<PanelMismatch> checkWrite(const WriteRecord& sent, const SignContents& found);
 
 // Every panel of `found` without a good reply, as "нет ответа", in checkWrite's order.

@@ -44,6 +44,7 @@ Sign:
 Faults:
   --fault-panels LIST    apply the faults only to reads and writes of these panels (e.g. 0A@)
   --silent               answer nothing
+  --silent-reads         answer no read command, but store and acknowledge write frames
   --reply-delay MS       delay every reply by MS more
   --bad-checksum N       the first N read replies of each panel carry a wrong low checksum digit
   --short-reply          read replies are 13 bytes (the last is missing)
@@ -154,6 +155,8 @@ int main(int argc, char** argv) {
             }
         } else if (a == "--silent") {
             faults.silent = true;
+        } else if (a == "--silent-reads") {
+            faults.silentReads = true;
         } else if (a == "--reply-delay") {
             faults.replyDelayMs = toInt(a, value());
         } else if (a == "--bad-checksum") {

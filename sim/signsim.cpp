@@ -515,7 +515,7 @@ void SignSimulator::run() {
         const bool faulty = applies(kind, address);
         const SimFaults none;
         const SimFaults& f = faulty ? e.faults : none;
-        if (f.silent)
+        if (f.silent || (f.silentReads && kind == 'R'))
             return;
 
         std::string reply;

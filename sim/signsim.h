@@ -66,6 +66,7 @@ struct SimFaults {
     std::set<char> panels;
 
     bool silent = false;        // ignore commands: record them, store nothing, answer nothing
+    bool silentReads = false;   // answer no read command; write frames are taken as usual
     int replyDelayMs = 0;       // extra delay before a reply starts
     int badChecksumReplies = 0; // first N read replies of each panel carry a wrong low digit
     bool shortReply = false;    // read replies lose their last byte (13 bytes)

@@ -1,6 +1,6 @@
 // The Russian catalog of the text domain "cport": the port's errors and the setup
 // dialog's captions in Russian under a Russian messages locale, English under another
-// locale or without the catalog; Qt's texts follow the locale, the box's OK does not.
+// locale or without the catalog; Qt's texts follow the port's, the box's OK does not.
 
 #include "windowtesting.h"
 
@@ -112,12 +112,21 @@ TEST_F(Catalogs, OtherLocalesAMissingCatalogAndTheBuildTreeKeepTheEnglishTexts) 
     EXPECT_EQ(openError(), kEnglishOpenError);
 }
 
-TEST_F(Catalogs, QtTextsFollowARussianLocaleWhileTheMessageBoxOkStays) {
+TEST_F(Catalogs, QtTextsFollowThePortTextsLanguageWhileTheMessageBoxOkStays) {
+    ScopedEnv catalogs("ZEMTA_LOCALEDIR", ZEMTA_BUILD_LOCALEDIR);
     {
         MessagesLocale german("de");
         EXPECT_FALSE(appinfo::installQtTranslations(*qApp));
     }
-    MessagesLocale russian("ru");
+    {
+        QTemporaryDir empty; // the port's texts stay English, and so do Qt's
+        ScopedEnv noCatalogs("ZEMTA_LOCALEDIR", empty.path());
+        MessagesLocale russian("ru");
+        EXPECT_FALSE(appinfo::installQtTranslations(*qApp));
+    }
+    // The whole list counts: there is no German catalog, so both speak Russian.
+    MessagesLocale germanThenRussian("de:ru");
+    EXPECT_EQ(openError(), "Не удалось открыть COM-порт (код ошибки системы: 2)");
     ASSERT_TRUE(appinfo::installQtTranslations(*qApp)) << "qtbase_ru.qm not found";
     EXPECT_EQ(QCoreApplication::translate("QLineEdit", "&Copy"), "&Копировать");
 

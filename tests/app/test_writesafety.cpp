@@ -1,17 +1,21 @@
 // The write's safety as the operator meets it: the first write after start-up reads the
-// sign first and sends every untouched row back as the sign held it, byte for byte; a
-// sign that does not answer gets nothing; and the technician's view of the log with its
-// "Сохранить журнал...". (What a write that did not take shows: the fault suite's write
-// table.)
+// sign first and sends every untouched row back as the sign held it, byte for byte; every
+// panel keeps what it holds unless its row was asked for, in the window as in zemta-sign;
+// a sign that does not answer gets nothing; and the technician's view of the log with
+// its "Сохранить журнал...". (What a write that did not take shows: the fault suite's
+// write table.)
 #include "windowtesting.h"
 
 #include "ptyfixture.h"
+#include "rowchange.h"
 #include "writecheck.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -20,6 +24,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -128,6 +134,111 @@ TEST(FirstWrite, ASilentSignGetsNoFrameAndTheBoxListsEveryPanelAsNoReply) {
     EXPECT_EQ(log.mid(log.size() - 20), expected.mid(1));
     EXPECT_EQ(control<TMaskEdit>(form, kRows[0].entry)->text(), "123");
 }
+
+// --- every panel keeps what it holds ----------------------------------------------------
+
+// A sign whose two faces differ: first half "Евро", second half "Снежинка", other prices;
+// rows 6..10 carry none of row 5's grade. Flag bytes as a write sends them (row 1 the bits
+// alone, rows 2..10 above "0"), so a panel written back unchanged holds the same bytes.
+signsim::SimOptions facesThatDiffer() {
+    const char grades[10] = {'1', '2', '3', '4', '5', '2', '3', '4', '1', '3'};
+    signsim::SimOptions options;
+    for (int row = 1; row <= 10; ++row) {
+        const int base = row == 1 ? 0x00 : 0x30;
+        options.panels[char('0' + row - 1)] = {std::to_string(409 + 10 * row), grades[row - 1],
+                                               std::uint8_t(base + 2)};
+        options.panels[char('@' + row - 1)] = {std::to_string(441 + 10 * row), grades[row - 1],
+                                               std::uint8_t(base + 1)};
+    }
+    return options;
+}
+
+struct KeepCase {
+    const char* name;
+    std::set<char> unread;        // panels that answer no read but take writes
+    std::map<int, QString> asked; // row -> price typed, or "---": "Не исп." ticked
+    std::map<char, signsim::PanelContent> changed; // what a window write changes
+    QString box;                                   // the window's box afterwards, or none
+};
+void PrintTo(const KeepCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class KeepWhatItHolds : public ::testing::TestWithParam<KeepCase> {};
+
+// The window writes the rows asked for and leaves every other panel as it reported itself;
+// zemta-sign does the same, but refuses the whole write when any panel cannot be read.
+TEST_P(KeepWhatItHolds, WindowAndCommandLineChangeOnlyTheRowsAskedFor) {
+    const KeepCase& c = GetParam();
+    signsim::SimOptions options = facesThatDiffer();
+    options.faults.panels = c.unread;
+    options.faults.silentReads = !c.unread.empty();
+    // Each panel afterwards; an unread panel nobody asked for gets no frame at all.
+    auto expectPanels = [&](const signsim::SignSimulator& sign, bool written) {
+        for (const char address : signsim::kPanelAddresses) {
+            const auto change = c.changed.find(address);
+            EXPECT_EQ(sign.panel(address), written && change != c.changed.end()
+                                               ? change->second
+                                               : options.panels.at(address))
+                << address;
+            if (!written || (c.unread.count(address) && !c.asked.count((address & 0x0F) + 1))) {
+                EXPECT_TRUE(framesFor(sign, address).empty()) << address;
+            }
+        }
+    };
+    PtyPorts ports;
+    QStringList args{"write", "--port", "COM3"};
+    {
+        auto& sign = ports.addSign(3, options);
+        MessageRecorder messages;
+        TForm1 form;
+        useShortReadDelay(form);
+        for (const auto& [row, price] : c.asked) {
+            if (price == "---") {
+                control<QCheckBox>(form, kRows[row - 1].notUsed)->setChecked(true);
+                args << "--unused" << QString::number(row);
+            } else {
+                retype(form, kRows[row - 1].entry, price);
+                args << QStringLiteral("%1=%2").arg(row).arg(price);
+            }
+        }
+        messages.shown.clear();
+        click(form, "Button8");
+        SCOPED_TRACE("window");
+        expectPanels(sign, true);
+        EXPECT_EQ(messages.results(),
+                  c.box.isEmpty() ? std::vector<QString>{} : std::vector<QString>{c.box});
+    }
+    auto& sign = ports.addSign(3, options);
+    QProcess tool;
+    tool.start(ZEMTA_SIGN_EXE, args);
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    const QString err = QString::fromUtf8(tool.readAllStandardError());
+    SCOPED_TRACE("zemta-sign");
+    expectPanels(sign, c.unread.empty());
+    EXPECT_EQ(tool.exitCode(), c.unread.empty() ? 0 : 1) << err.toStdString();
+    EXPECT_TRUE(c.unread.empty() ? err.isEmpty() : err.startsWith(signlink::kNotAllRead));
+}
+
+const QString kNotTaken = QStringLiteral("Стела не приняла цены:\n");
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Table, KeepWhatItHolds, ::testing::Values(
+    // Row 1's halves keep their own flags; rows 6..10 their own grades.
+    KeepCase{"HalvesThatDiffer", {}, {{1, "555"}},
+             {{'0', {"555", '1', 0x02}}, {'@', {"555", '1', 0x01}}}, {}},
+    // Row 3's first half is not written; its second half goes back as it reported.
+    KeepCase{"UnreadPanelInAnUntouchedRow", {'2'}, {{1, "555"}},
+             {{'0', {"555", '1', 0x02}}, {'@', {"555", '1', 0x01}}},
+             kNotTaken + "ряд 3, первая половина: нет ответа при чтении — не записана"},
+    // The unread half takes the price and its partner's grade and flags.
+    KeepCase{"UnreadPanelInARowAskedFor", {'2'}, {{3, "555"}},
+             {{'2', {"555", '3', 0x31}}, {'B', {"555", '3', 0x31}}},
+             kNotTaken + "ряд 3, первая половина: нет ответа"},
+    KeepCase{"NotUsedRow", {}, {{7, "---"}},
+             {{'6', {"---", '0', 0x00}}, {'F', {"---", '0', 0x00}}}, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST(TechnicianView, F12ShowsTheLogWhoseMenuSavesItAndHidesItAgain) {
     QTemporaryDir home;

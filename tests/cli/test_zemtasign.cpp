@@ -182,6 +182,7 @@ TEST(ZemtaSign, UsageErrorsExitTwoWithOneLineAndNothingOnTheLine) {
         {},
         {"frobnicate"},
         {"read", "--bogus"},
+        {"read", "--port", "--json"},
         {"write", "11=469"},
         {"write", "3=4a5"},
         {"write", "3=45"},

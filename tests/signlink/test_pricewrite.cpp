@@ -67,9 +67,9 @@ struct RowsView : PriceWriteView {
     std::map<int, PriceRow> rows; // rows not listed are empty
     std::vector<int> rowsRead;
     std::vector<int> progress;
-    PriceRow readRow(int row) override {
+    RowPlan planFor(int row) override {
         rowsRead.push_back(row);
-        return rows[row];
+        return {rows[row], rows[row]};
     }
     void setProgress(int position) override { progress.push_back(position); }
 };

@@ -12,7 +12,15 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
+
+namespace signsim {
+// Test failures show a panel as the sign holds it.
+inline void PrintTo(const PanelContent& panel, std::ostream* os) {
+    *os << '"' << panel.price << "\" grade '" << panel.grade << "' flags " << int(panel.flags);
+}
+} // namespace signsim
 
 // Owns a temporary COM directory (set as ZEMTA_COM_DIR for its lifetime) and the simulators on it.
 class PtyPorts {
