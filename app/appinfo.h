@@ -26,10 +26,12 @@ inline const QString kApplicationId = QStringLiteral("ru.zemta.Stela");
 // application object ("fileVersion", "comment", "language").
 void configureApplication(QApplication& app);
 
-// Under a messages locale in a language the program has catalogs for (Russian), loads
-// Qt's own translations of that language (qtbase_ru from Qt's translations folder), so
-// the entries' context menus and the file dialog speak it too. Returns whether one was
-// installed; under any other locale, or when Qt's file is missing, Qt's texts stay.
+// Under a messages language the program has catalogs for (Russian: the locale on
+// Linux, the display language on Windows), loads Qt's own translations of that
+// language (qtbase_ru from Qt's translations folder, else from the folder
+// "translations" beside the program), so the entries' context menus and the file
+// dialog speak it too. Returns whether one was installed; under any other language,
+// or when Qt's file is missing, Qt's texts stay.
 bool installQtTranslations(QApplication& app);
 
 // The first of the families that this system has, else the last one.
