@@ -77,16 +77,20 @@ std::wstring widen(const std::string& utf8) {
 
 // Waits for line events with an overlapped WaitCommEvent, woken by an event of its own.
 //
-// A wait may complete without any event in its mask: the driver does so when the mask
-// changes, and some drivers (and emulations of the serial driver) do it at once, every
-// time. Such a completion is answered by looking at the input count (new bytes are a
-// received-character event), and the next wait comes only after a pause on the wake
-// event that grows with each empty completion in a row, so the watcher never spins.
+// Drivers differ in how they keep to WaitCommEvent: some complete a wait without any
+// event in its mask (as every driver does when the mask changes), some complete at
+// once again and again, some refuse the wait for events they cannot watch (modem
+// lines of a port that has none) or abort it after a moment. Any wait that did not go
+// pending and then bring an event is answered by looking at the device: one whose
+// status cannot be read has gone away (an unplugged adapter), and the watcher ends;
+// otherwise new bytes in the input count are a received-character event, and the next
+// wait comes only after a pause on the wake event that grows with each such wait in a
+// row, so the watcher never spins.
 class WinEventWaiter final : public ComEventWaiter {
 public:
     WinEventWaiter(HANDLE h, TComEvents events)
         : h_(h), events_(events), wake_(true, false), completion_(true, true) {
-        // A mask that cannot be set shows itself at the first wait, which then fails.
+        // A mask that cannot be set shows itself at the first wait.
         ::SetCommMask(h_, EventsToMask(events_));
     }
 
@@ -96,38 +100,32 @@ public:
             return 0;
         for (;;) {
             const DWORD pause =
-                emptyInRow_ == 0 ? 0 : std::min<DWORD>(kMaxIdlePauseMs, DWORD(1) << emptyInRow_);
+                quietInRow_ == 0 ? 0 : std::min<DWORD>(kMaxIdlePauseMs, DWORD(1) << quietInRow_);
             if (::WaitForSingleObject(wake_.get(), pause) != WAIT_TIMEOUT)
                 return 0;
 
             DWORD mask = 0;
-            switch (waitCommEvent(mask)) {
-            case Outcome::Woken:
+            const Outcome outcome = waitCommEvent(mask);
+            if (outcome == Outcome::Woken)
                 return 0;
-            case Outcome::Failed:
-                // The device has gone (an unplugged adapter ends every wait with an
-                // error): nothing more will come.
-                hungUp = true;
-                return comEvent(evError) & events_;
-            case Outcome::Completed:
-                break;
-            }
-            if (const TComEvents seen = MaskToEvents(mask) & events_) {
-                emptyInRow_ = 0;
+            TComEvents seen = outcome == Outcome::Failed ? 0 : MaskToEvents(mask) & events_;
+            if (outcome == Outcome::Waited && seen) {
+                quietInRow_ = 0;
                 return seen;
             }
 
-            emptyInRow_ = std::min(emptyInRow_ + 1, 6);
+            quietInRow_ = std::min(quietInRow_ + 1, 6);
             DWORD errors = 0;
             COMSTAT status{};
             if (!::ClearCommError(h_, &errors, &status)) {
+                // The device has gone: nothing more will come.
                 hungUp = true;
                 return comEvent(evError) & events_;
             }
             const bool arrived = status.cbInQue > lastInputCount_;
             lastInputCount_ = status.cbInQue;
-            const TComEvents seen =
-                ((arrived ? comEvent(evRxChar) : 0) | (errors ? comEvent(evError) : 0)) & events_;
+            seen |= ((arrived ? comEvent(evRxChar) : 0) | (errors ? comEvent(evError) : 0)) &
+                    events_;
             if (seen)
                 return seen;
         }
@@ -149,21 +147,22 @@ public:
     }
 
 private:
-    enum class Outcome { Completed, Woken, Failed };
+    // Completed at once, completed after waiting, woken by wake(), or failed.
+    enum class Outcome { AtOnce, Waited, Woken, Failed };
 
     Outcome waitCommEvent(DWORD& mask) {
         ::ResetEvent(completion_.get());
         OVERLAPPED ov{};
         ov.hEvent = completion_.get();
         if (::WaitCommEvent(h_, &mask, &ov))
-            return Outcome::Completed;
+            return Outcome::AtOnce;
         if (lastError() != ERROR_IO_PENDING)
             return Outcome::Failed;
         const HANDLE handles[] = {wake_.get(), completion_.get()};
         const DWORD w = ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
         DWORD ignored = 0;
         if (w == WAIT_OBJECT_0 + 1)
-            return ::GetOverlappedResult(h_, &ov, &ignored, FALSE) ? Outcome::Completed
+            return ::GetOverlappedResult(h_, &ov, &ignored, FALSE) ? Outcome::Waited
                                                                     : Outcome::Failed;
         // Woken, or the wait itself failed: the pending wait writes into mask and ov,
         // so it is cancelled and its end awaited before they go.
@@ -176,7 +175,7 @@ private:
     TComEvents events_;
     Event wake_;
     Event completion_;
-    int emptyInRow_ = 0;
+    int quietInRow_ = 0; // waits in a row that brought no event after waiting
     DWORD lastInputCount_ = 0;
 };
 
@@ -328,8 +327,14 @@ int ComDevice::readModemStatus(unsigned& lines) {
     if (!d->open())
         return ERROR_INVALID_HANDLE;
     DWORD status = 0;
-    if (!::GetCommModemStatus(d->h, &status))
-        return int(lastError());
+    if (!::GetCommModemStatus(d->h, &status)) {
+        const DWORD e = lastError();
+        // A port without modem lines to report (a virtual port; Wine's pseudo-terminals
+        // fail without naming an error) reads as all lines off, as on other systems.
+        if (e != 0 && e != ERROR_NOT_SUPPORTED && e != ERROR_INVALID_FUNCTION)
+            return int(e);
+        status = 0;
+    }
     lines = unsigned(status);
     return 0;
 }
