@@ -57,9 +57,13 @@ bool installQtTranslations(QApplication& app) {
     const std::string language = catalog::messagesLanguage();
     if (language.empty())
         return false;
+    // Qt's translations folder, else "translations" beside the program (a copy of the
+    // program that carries Qt with it, as on Windows).
+    const QString file = QStringLiteral("qtbase_") + QString::fromStdString(language);
     auto* translator = new QTranslator(&app);
-    if (!translator->load(QStringLiteral("qtbase_") + QString::fromStdString(language),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+    if ((!translator->load(file, QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+         !translator->load(file, QCoreApplication::applicationDirPath() +
+                                     QStringLiteral("/translations"))) ||
         !QCoreApplication::installTranslator(translator)) {
         delete translator;
         return false;

@@ -26,10 +26,12 @@ inline const QString kApplicationId = QStringLiteral("ru.zemta.Stela");
 // application object ("fileVersion", "comment", "language").
 void configureApplication(QApplication& app);
 
-// When the port's texts are translated (catalog::messagesLanguage, e.g. Russian), loads
-// Qt's own translations of that language (qtbase_ru from Qt's translations folder), so
-// the entries' context menus and the file dialog speak it too. Returns whether one was
-// installed; when the port's texts stay English, or Qt's file is missing, Qt's stay.
+// When the port's texts are translated (catalog::messagesLanguage, e.g. Russian: chosen
+// from the locale on Linux, from the display language on Windows), loads Qt's own
+// translations of that language (qtbase_ru from Qt's translations folder, else from the
+// folder "translations" beside the program), so the entries' context menus and the file
+// dialog speak it too. Returns whether one was installed; when the port's texts stay
+// English, or Qt's file is missing, Qt's stay.
 bool installQtTranslations(QApplication& app);
 
 // The first of the families that this system has, else the last one.

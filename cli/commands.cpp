@@ -13,7 +13,6 @@
 #include <QCoreApplication>
 
 #include <algorithm>
-#include <cerrno>
 #include <vector>
 
 namespace cli {
@@ -278,13 +277,15 @@ int portsCommand(Console& console) {
     try {
         ListSerialPorts(ports);
     } catch (const EComPort& e) {
-        // The port list raises this when the computer has no serial port at all.
-        if (e.ErrorCode() == CError_RegError && e.SystemCode() == ENOENT) {
-            console.err(QStringLiteral("zemta-sign: no serial ports"));
-            return kNotConfirmed;
+        if (!serialports::noSerialPorts(e)) {
+            console.err(QStringLiteral("zemta-sign: ") + QString::fromUtf8(e.what()));
+            return kPortUnusable;
         }
-        console.err(QStringLiteral("zemta-sign: ") + QString::fromUtf8(e.what()));
-        return kPortUnusable;
+    }
+    // No port at all: the system's list is missing or empty.
+    if (ports.isEmpty()) {
+        console.err(QStringLiteral("zemta-sign: no serial ports"));
+        return kNotConfirmed;
     }
     for (const QString& name : ports)
         console.out(name + QLatin1Char('\t') + QString::fromStdString(portmap::devicePath(name)));

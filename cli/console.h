@@ -1,7 +1,9 @@
 #pragma once
 // Standard output and standard error of zemta-sign: results on standard output,
 // messages and the diagnostic log on standard error, and on a terminal a one-line
-// progress display on standard error that everything else clears first.
+// progress display on standard error that everything else clears first. All text is
+// UTF-8; how it reaches the system's streams and how an operation is stopped differ by
+// platform (console_posix.cpp, console_win.cpp).
 
 #include <QString>
 
@@ -27,22 +29,27 @@ public:
     void endProgress();
 
 private:
+    enum class Stream { Out, Err };
+    static void write(Stream stream, const QString& text);
     void writeProgress();
     bool terminal_;
     bool verbose_ = false;
     QString shown_; // the progress line on screen, empty when none
 };
 
-// Stops an operation when SIGINT, SIGTERM or SIGHUP arrived, so that the port is
-// closed (and given back) before the process ends.
+// Stops an operation when the user or the system asked the program to end, so that the
+// port is closed (and given back) before the process ends; the exit code is then 128 +
+// signal. POSIX: SIGINT, SIGTERM or SIGHUP. Windows: Ctrl+C and Ctrl+Break count as
+// SIGINT (2), closing the console, logging off and shutting down as SIGHUP (1).
 struct Interrupted {
     int signal;
 };
 
-// Installs the handlers for those signals; SIGPIPE is ignored, so that a closed pipe
-// on an output never ends the process in the middle of a write to the sign.
+// Installs the handlers for those requests; on POSIX systems SIGPIPE is ignored, so
+// that a closed pipe on an output never ends the process in the middle of a write to
+// the sign.
 void installSignalHandlers();
-// Throws Interrupted when one of those signals has arrived.
+// Throws Interrupted when one of those requests has arrived.
 void throwIfInterrupted();
 
 } // namespace cli

@@ -6,7 +6,8 @@
 // Received bytes are moved from the system into the device's own input queue
 // whenever the count is asked for or bytes are taken, dropping NUL bytes when the
 // line settings say so; this makes the waiting count exact and never consumes
-// bytes on anyone's behalf. One backend per platform (comdevice_posix.cpp here).
+// bytes on anyone's behalf. One backend per platform: comdevice_posix.cpp (termios),
+// comdevice_win.cpp (Win32 communications functions).
 
 #include "comtypes.h"
 
@@ -31,10 +32,14 @@ struct LineSettings {
     TRTSFlowControl rts = rtsDisable;
     bool xonXoffOut = false;
     bool xonXoffIn = false;
+    bool dsrSensitivity = false;
+    bool txContinueOnXoff = false;
     char xonChar = 17;
     char xoffChar = 19;
     char eventChar = 0;
     bool discardNull = false;
+    // The input queue size the flow control limits are derived from (a quarter of it).
+    std::int32_t inputQueueSize = 1024;
 };
 
 // Waits for line events on behalf of the event watcher thread.
@@ -64,7 +69,8 @@ public:
 
     int applyLineSettings(const LineSettings& settings);
     int applyQueueSizes(std::int32_t input, std::int32_t output);
-    // Write deadline in milliseconds for n bytes; negative values mean no limit.
+    // Write deadline in milliseconds for n bytes; negative values mean no limit. Reads
+    // never wait, whatever the component's read timeouts say.
     int applyTimeouts(std::int32_t writeMultiplier, std::int32_t writeConstant);
 
     // Reads the modem lines once (a device without modem lines is not an error).

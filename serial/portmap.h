@@ -2,6 +2,7 @@
 // Port map: how a port name ("COM1".."COM255", or a device path) names a device.
 // The "COM" of a name may be in any letter case ("com5" is COM5).
 //
+// On POSIX systems (portmap_posix.cpp):
 //   name beginning with "/"      the device path as it stands
 //   COMn with ZEMTA_COM_DIR set  $ZEMTA_COM_DIR/COMn only (tests and the demo decide
 //                                exactly which ports exist)
@@ -9,6 +10,14 @@
 //   COM33 .. COM64               /dev/ttyUSB0 .. /dev/ttyUSB31
 //   COM65 .. COM96               /dev/ttyACM0 .. /dev/ttyACM31
 //   anything else                no device
+//
+// On Windows (portmap_win.cpp), in the device namespace "\\.\", which every COM port
+// needs from COM10 on:
+//   name beginning with "\\.\"   the device path as it stands
+//   COMn in any letter case      \\.\COMn
+//   any other name of a device   \\.\ followed by the name (ports that drivers name
+//                                otherwise, as the system's port list shows them)
+//   a name with "\" or "/"       no device (a path, not a device name)
 
 #include <QString>
 
@@ -23,8 +32,5 @@ int comNumber(const QString& port);
 
 // Device path for a port name; empty when the name denotes no device.
 std::string devicePath(const QString& port);
-
-// The built-in device of COMn, ignoring ZEMTA_COM_DIR; empty when none.
-std::string builtinDevicePath(int comNumber);
 
 } // namespace portmap

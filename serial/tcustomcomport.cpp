@@ -125,10 +125,13 @@ void TCustomComPort::PushLineSettings() {
     s.rts = flowControl_->ControlRTS();
     s.xonXoffOut = flowControl_->XonXoffOut();
     s.xonXoffIn = flowControl_->XonXoffIn();
+    s.dsrSensitivity = flowControl_->DSRSensitivity();
+    s.txContinueOnXoff = flowControl_->TxContinueOnXoff();
     s.xonChar = flowControl_->XonChar();
     s.xoffChar = flowControl_->XoffChar();
     s.eventChar = eventChar_;
     s.discardNull = discardNull_;
+    s.inputQueueSize = buffer_->InputSize();
     if (int e = device_->applyLineSettings(s))
         throw EComPort(CError_SetStateFailed, e);
 }

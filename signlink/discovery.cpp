@@ -1,12 +1,8 @@
 #include "discovery.h"
 
+#include "accesshint.h"
 #include "ecomport.h"
 #include "portmap.h"
-
-#include <cerrno>
-#include <cstdlib>
-#include <pwd.h>
-#include <unistd.h>
 
 namespace signlink {
 
@@ -22,18 +18,7 @@ bool answersT0(const QByteArray& reply) {
 }
 
 bool refusedForLackOfRights(const EComPort& e) {
-    return e.ErrorCode() == CError_OpenFailed &&
-           (e.SystemCode() == EACCES || e.SystemCode() == EPERM);
-}
-
-// The login name of the user running the program; $USER when the user database does
-// not know the user id.
-QString loginName() {
-    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_name && *pw->pw_name)
-        return QString::fromLocal8Bit(pw->pw_name);
-    if (const char* user = std::getenv("USER"); user && *user)
-        return QString::fromLocal8Bit(user);
-    return QStringLiteral("$USER");
+    return e.ErrorCode() == CError_OpenFailed && accesshint::lackOfRights(e.SystemCode());
 }
 
 } // namespace
@@ -79,10 +64,7 @@ QString probeAllPorts(SignLink& link) {
 QString serialAccessHint(const PortSearch& search) {
     if (!search.found.isEmpty() || search.refusedDevice.isEmpty())
         return {};
-    return QStringLiteral("Нет прав на последовательные порты (например %1). Добавьте "
-                          "пользователя в группу dialout: sudo usermod -aG dialout %2, "
-                          "затем войдите в систему заново.")
-        .arg(search.refusedDevice, loginName());
+    return accesshint::text(search.refusedDevice);
 }
 
 void runDiscovery(SignLink& link, const DiscoveryView& view) {

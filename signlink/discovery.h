@@ -26,7 +26,8 @@ struct PortSearch {
     // The last port that answered "T0"; empty when none did.
     QString found;
     // The device of the first port that exists but refused to open for lack of rights
-    // (EACCES or EPERM), e.g. "/dev/ttyUSB0"; empty when no port was refused so.
+    // (EACCES or EPERM on POSIX systems; never on Windows, where every user may open a
+    // port), e.g. "/dev/ttyUSB0"; empty when no port was refused so.
     QString refusedDevice;
 };
 
@@ -38,7 +39,8 @@ QString probeAllPorts(SignLink& link);
 
 // The hint for an operator who may not open the serial ports: empty when the search
 // found a sign or no port was refused for lack of rights; otherwise a text naming the
-// refused device and the command that adds this user (by login name) to "dialout".
+// refused device and the command that adds this user (by login name) to "dialout"
+// (see accesshint.h).
 QString serialAccessHint(const PortSearch& search);
 
 // The whole discovery as "Поиск стелы" runs it: probe, tell the result, and on a find

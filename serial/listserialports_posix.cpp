@@ -12,6 +12,10 @@
 
 namespace serialports {
 
+bool noSerialPorts(const EComPort& e) {
+    return e.ErrorCode() == CError_RegError && e.SystemCode() == ENOENT;
+}
+
 bool uartTypeFileShowsHardware(const QString& typeFile) {
     QFile file(typeFile);
     if (!file.open(QIODevice::ReadOnly))
