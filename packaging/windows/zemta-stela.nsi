@@ -62,6 +62,8 @@ VIAddVersionKey /LANG=1049 "LegalCopyright" "© 2026 ${PUBLISHER}"
 !define MUI_ICON "${STAGE}/zemta-stela.ico"
 !define MUI_UNICON "${STAGE}/zemta-stela.ico"
 !define MUI_ABORTWARNING
+!define MUI_WELCOMEPAGE_TITLE_3LINES
+!define MUI_FINISHPAGE_TITLE_3LINES
 !define MUI_COMPONENTSPAGE_NODESC
 
 !insertmacro MUI_PAGE_WELCOME
