@@ -40,8 +40,15 @@ QString availableFamily(const QStringList& families);
 QFont font(const QStringList& families, int pixelSize);
 
 // The window's default font: "MS Sans Serif", or the metric-compatible Liberation Sans.
+// On Windows "MS Sans Serif" is a bitmap font that does not scale with the display;
+// its TrueType twin "Microsoft Sans Serif" has the same metrics.
+#ifdef Q_OS_WIN
+inline const QStringList kSansSerif = {QStringLiteral("Microsoft Sans Serif"),
+                                       QStringLiteral("Liberation Sans")};
+#else
 inline const QStringList kSansSerif = {QStringLiteral("MS Sans Serif"),
                                        QStringLiteral("Liberation Sans")};
+#endif
 // The display labels' font: Arial, or Liberation Sans, which has Arial's metrics.
 inline const QStringList kArial = {QStringLiteral("Arial"), QStringLiteral("Liberation Sans")};
 

@@ -8,7 +8,16 @@
 
 #include <QApplication>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 int main(int argc, char** argv) {
+#ifdef Q_OS_WIN
+    // A named mutex by which the installer and the uninstaller see that the program
+    // runs (it holds the port and its own files); Windows drops it when the process ends.
+    CreateMutexW(nullptr, FALSE, L"Global\\ru.zemta.Stela");
+#endif
     QApplication app(argc, argv);
     appinfo::configureApplication(app);
     appinfo::installQtTranslations(app);
