@@ -16,10 +16,11 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-winemenubuilder.exe=d}
 
 wine_prefix_start() {
-    export WINEPREFIX=$1
+    mkdir -p "$1"
+    export WINEPREFIX
+    WINEPREFIX=$(cd "$1" && pwd) # Wine takes only an absolute path
     local comdir=$2 key='HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' n
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        mkdir -p "$WINEPREFIX"
         wineboot -i >/dev/null 2>&1
     fi
     wineserver -p
