@@ -35,8 +35,12 @@ gone_window() { # name pattern, seconds
     return 1
 }
 click_at() { # window, x, y in the window's client coordinates
-    local X Y WIDTH HEIGHT SCREEN WINDOW
-    eval "$(xdotool getwindowgeometry --shell "$1")"
-    xdotool mousemove $((X + $2)) $((Y + $3)) click 1
+    # Relative to the window itself: the position getwindowgeometry reports counts a
+    # reparenting window manager's frame twice.
+    xdotool mousemove --window "$1" "$2" "$3" click 1
+}
+# The window's top left corner on the screen: "X Y".
+window_origin() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF } END { print x, y }'
 }
 
