@@ -23,7 +23,7 @@ wine_prefix_start() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         wineboot -i >/dev/null 2>&1
     fi
-    wineserver -p
+    wineserver -p 2>/dev/null || true # already running after wineboot: fine
     wine reg query "$key" >/dev/null 2>&1 || true # lets the device manager map the host's ports
     rm -f "$WINEPREFIX"/dosdevices/com*
     wine reg delete "$key" /va /f >/dev/null 2>&1 || true
