@@ -3,6 +3,7 @@
 #include "listserialports_win.h"
 
 #include "ecomport.h"
+#include "registrykey_win.h"
 
 #include <algorithm>
 
@@ -16,34 +17,12 @@ constexpr const wchar_t* kSerialPortMap = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
 constexpr DWORD kNameChars = 256;
 constexpr DWORD kDataBytes = 256;
 
-// A registry key open for reading, closed when it goes (also when the listing raises).
-class ReadKey {
-public:
-    ReadKey(HKEY root, const wchar_t* subkey) {
-        error_ = ::RegOpenKeyExW(root, subkey, 0, KEY_READ, &key_);
-        if (error_ != ERROR_SUCCESS)
-            key_ = nullptr;
-    }
-    ~ReadKey() {
-        if (key_)
-            ::RegCloseKey(key_);
-    }
-    ReadKey(const ReadKey&) = delete;
-    ReadKey& operator=(const ReadKey&) = delete;
-    HKEY get() const { return key_; }
-    LSTATUS error() const { return error_; }
-
-private:
-    HKEY key_ = nullptr;
-    LSTATUS error_;
-};
-
 } // namespace
 
 namespace serialports {
 
 QStringList listPortsInKey(HKEY root, const wchar_t* subkey) {
-    const ReadKey key(root, subkey);
+    const RegistryKey key = RegistryKey::openForReading(root, subkey);
     if (!key.get())
         throw EComPort(CError_RegError, int(key.error()));
     QStringList ports;

@@ -2,6 +2,7 @@
 
 #include "settingsstore.h"
 
+#include "registrykey_win.h"
 #include "tcustomcomport.h"
 
 #include <string>
@@ -12,37 +13,11 @@ using settingsstore::StoredValue;
 
 namespace {
 
-// A registry key opened for writing values, created with any missing parents; closed
-// when it goes, whether or not a write failed.
-class WriteKey {
-public:
-    WriteKey(HKEY root, const std::wstring& subkey) {
-        // Only the right to set values is asked for: a key that an administrator has
-        // opened to users for that is then writable by them, which full access is not.
-        error_ = ::RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                   KEY_SET_VALUE, nullptr, &key_, nullptr);
-        if (error_ != ERROR_SUCCESS)
-            key_ = nullptr;
-    }
-    ~WriteKey() {
-        if (key_)
-            ::RegCloseKey(key_);
-    }
-    WriteKey(const WriteKey&) = delete;
-    WriteKey& operator=(const WriteKey&) = delete;
-    HKEY get() const { return key_; }
-    LSTATUS error() const { return error_; }
-
-private:
-    HKEY key_ = nullptr;
-    LSTATUS error_;
-};
-
 // Writes the values, in their order, as texts (REG_SZ, with the terminating zero) under
 // root\subkey. ERROR_SUCCESS, or the error of the first step that failed; the values
 // written before it stay.
 LSTATUS writeValues(HKEY root, const std::wstring& subkey, const std::vector<StoredValue>& values) {
-    const WriteKey key(root, subkey);
+    const RegistryKey key = RegistryKey::createForWriting(root, subkey);
     if (!key.get())
         return key.error();
     for (const StoredValue& v : values) {
