@@ -1,8 +1,6 @@
 #include "signlink.h"
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 namespace signlink {
 
@@ -89,11 +87,6 @@ void SignLink::log(const QString& line) const {
 void SignLink::pumpMessages() const {
     if (pump_)
         pump_();
-}
-
-void SignLink::pause(int ms) {
-    if (ms > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 QByteArray SignLink::singleWait(const QByteArray& command, int pauseMs, int threshold,

@@ -85,7 +85,8 @@ public:
     void setMessagePump(MessagePump pump) { pump_ = std::move(pump); }
     void pumpMessages() const;
 
-    // Pauses the calling thread.
+    // Pauses the calling thread for ms milliseconds, to the millisecond: the pauses
+    // are the protocol's timing, and a whole read-back is forty of them.
     static void pause(int ms);
 
     // Single-wait exchange: clear both queues, send the command, pause pauseMs, and
