@@ -17,7 +17,9 @@ namespace {
 constexpr int kInputQueueLimit = 64 * 1024;
 
 // The longest pause between event waits that the driver completed without an event.
-constexpr DWORD kMaxIdlePauseMs = 50;
+// Such a driver (Wine's is one) is looked at this often while the line is quiet; the
+// sign link never waits for these events, as it reads the input count itself.
+constexpr DWORD kMaxIdlePauseMs = 250;
 
 DWORD lastError() {
     return ::GetLastError();
@@ -114,7 +116,7 @@ public:
                 return seen;
             }
 
-            quietInRow_ = std::min(quietInRow_ + 1, 6);
+            quietInRow_ = std::min(quietInRow_ + 1, 8);
             DWORD errors = 0;
             COMSTAT status{};
             if (!::ClearCommError(h_, &errors, &status)) {
