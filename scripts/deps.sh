@@ -27,3 +27,7 @@ zemta_install_deps() {
     zemta_install_packages cmake ninja-build g++ pkg-config qt6-base-dev gettext \
         libgtest-dev libgmock-dev fonts-liberation qt6-translations-l10n "$@"
 }
+
+# What the Windows build's window needs under Wine (tests and benchmark): Wine, a
+# virtual display with a window manager, XTEST clicks, and xprop/xwininfo.
+zemta_wine_desktop_packages=(wine wine64 xvfb xdotool x11-utils openbox)
