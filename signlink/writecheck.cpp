@@ -20,7 +20,19 @@ char byteAt(const QByteArray& bytes, int i) {
     return i < bytes.size() ? bytes.at(i) : '\0';
 }
 
+// The grade code and the two flag bits of a reply against those of a frame.
+bool attributesMatch(const PanelReply& reply, const QByteArray& frame) {
+    const QByteArray& held = reply.bytes;
+    return byteAt(held, kReplyGrade) == byteAt(frame, kFrameGrade) &&
+           (byteAt(held, kReplyFlags) & kFlagBits) == (byteAt(frame, kFrameFlags) & kFlagBits);
+}
+
 } // namespace
+
+bool panelShows(const PanelReply& reply, const QByteArray& frame) {
+    return reply.good() && reply.price() == frame.mid(kFramePrice, 3) &&
+           attributesMatch(reply, frame);
+}
 
 QString PanelMismatch::describe() const {
     QString line = QStringLiteral("ряд ") + QString::number(row) +
@@ -59,11 +71,7 @@ std::vector<PanelMismatch> checkWrite(const WriteRecord& sent, const SignContent
         if (panel.replied) {
             panel.heldPrice = reply.price();
             panel.priceDiffers = panel.heldPrice != panel.sentPrice;
-            const QByteArray& held = reply.bytes;
-            panel.attributesDiffer =
-                byteAt(held, kReplyGrade) != byteAt(frame.frame, kFrameGrade) ||
-                (byteAt(held, kReplyFlags) & kFlagBits) !=
-                    (byteAt(frame.frame, kFrameFlags) & kFlagBits);
+            panel.attributesDiffer = !attributesMatch(reply, frame.frame);
         }
         if (!panel.replied || !panel.acknowledged || panel.priceDiffers || panel.attributesDiffer)
             mismatches.push_back(panel);

@@ -33,6 +33,12 @@ struct PanelMismatch {
     QString describe() const;
 };
 
+// Whether a panel with a good reply shows what the write frame carries: the same three
+// price bytes, grade code and "Снежинка"/"Евро" bits. Only flag bits 0-1 count, since a
+// row 1 frame carries them on the base 0x00 where the panel reports them on 0x30. The
+// write check and a write that sends only what differs judge by this one comparison.
+bool panelShows(const PanelReply& reply, const QByteArray& frame);
+
 // The panels that did not take the write or were left out of it, rows 10 down to 1,
 // first half before the second within a row; empty when every panel was sent a frame,
 // acknowledged it and holds what was sent.
