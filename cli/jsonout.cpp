@@ -52,7 +52,7 @@ QJsonValue holderJson(const std::optional<portholder::Holder>& holder) {
 } // namespace
 
 QString asciiJson(const QJsonObject& object) {
-    const QString text = QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented));
+    const QString text = QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
     QString ascii;
     ascii.reserve(text.size());
     // Outside strings JSON is ASCII already; inside them any character may be escaped.

@@ -14,7 +14,7 @@
 
 namespace cli {
 
-// An object as zemta-sign prints it: indented, pure ASCII (every other character as a
+// An object as zemta-sign prints it: on one line, pure ASCII (every other character as a
 // \uXXXX escape), without the final newline.
 QString asciiJson(const QJsonObject& object);
 
