@@ -66,7 +66,6 @@ signsim::SimOptions variedSign() {
     return options;
 }
 
-
 // The JSON object a --json run printed, parsed; a parse failure fails the test.
 QJsonObject parsed(const Result& result) {
     QJsonParseError error{};
@@ -88,7 +87,8 @@ std::string framesSince(const signsim::SignSimulator& sign, std::size_t from) {
     std::string addresses;
     const auto commands = sign.received();
     for (std::size_t i = from; i < commands.size(); ++i)
-        if (commands[i].bytes.front() == 'W' && (addresses.empty() || addresses.back() != commands[i].bytes[1]))
+        if (commands[i].bytes.front() == 'W' &&
+            (addresses.empty() || addresses.back() != commands[i].bytes[1]))
             addresses += commands[i].bytes[1];
     return addresses;
 }
@@ -144,13 +144,14 @@ TEST(ZemtaSign, ReadPrintsTheTableAndJsonAndExitsOneForAPanelWithoutAnswer) {
                                                     {"ok", true},
                                                     {"grade_code", "5"},
                                                     {"flags", 0x33}}));
-    EXPECT_EQ(rows[4].toObject()["second"].toObject(), QJsonObject({{"price", QJsonValue::Null},
-                                                                    {"grade", QJsonValue::Null},
-                                                                    {"snowflake", false},
-                                                                    {"euro", false},
-                                                                    {"ok", false},
-                                                                    {"grade_code", QJsonValue::Null},
-                                                                    {"flags", QJsonValue::Null}}));
+    EXPECT_EQ(rows[4].toObject()["second"].toObject(),
+              QJsonObject({{"price", QJsonValue::Null},
+                           {"grade", QJsonValue::Null},
+                           {"snowflake", false},
+                           {"euro", false},
+                           {"ok", false},
+                           {"grade_code", QJsonValue::Null},
+                           {"flags", QJsonValue::Null}}));
     EXPECT_EQ(rows[9].toObject()["first"].toObject(), QJsonObject({{"price", "---"},
                                                                    {"grade", QJsonValue::Null},
                                                                    {"snowflake", false},
@@ -230,7 +231,10 @@ TEST(ZemtaSign, WriteSendsOnlyThePanelsThatDifferAndNothingOnASecondRun) {
         {"one row", {"3=469"}, {}, "2B"},
         {"one half shows it already", {"3=469"}, {{'2', {"469", '3', 2}}}, "B"},
         // Row 1's frames carry the flags on base 0x00, its replies on 0x30.
-        {"row 1 with flags as asked", {"1=459"}, {{'0', {"459", '2', 3}}, {'@', {"459", '2', 3}}}, ""},
+        {"row 1 with flags as asked",
+         {"1=459"},
+         {{'0', {"459", '2', 3}}, {'@', {"459", '2', 3}}},
+         ""},
         {"unused where one half is", {"--unused", "1"}, {}, "@"},
         {"two rows, one shown already", {"2=100", "9=388"}, {{'H', {"388", '4', 1}}}, "1A"},
     };
@@ -299,8 +303,7 @@ TEST(ZemtaSign, WriteJsonGivesEveryPanelsBeforePlanAfterAndVerdict) {
     object = parsed(notTaken);
     EXPECT_EQ(halfOf(object, 3, false)["verdict"], "written");
     EXPECT_EQ(halfOf(object, 3, true)["verdict"], "not_taken");
-    EXPECT_EQ(object["problems"],
-              QJsonArray{"ряд 3, вторая половина: записано 479, на стеле 432"});
+    EXPECT_EQ(object["problems"], QJsonArray{"ряд 3, вторая половина: записано 479, на стеле 432"});
 
     // A silent panel: nothing written, the object still printed.
     signsim::SimFaults silent;
@@ -377,9 +380,14 @@ TEST(ZemtaSign, VerifyExitsZeroOnlyWhenBothHalvesOfEveryRowNamedShowThePrice) {
          {"ряд 3, первая половина: ожидается 459, на стеле 469",
           "ряд 3, вторая половина: ожидается 459, на стеле 469"}},
         {{"5=501", "--unused", "10"}, 1, {"ряд 5, вторая половина: ожидается 501, на стеле 000"}},
-        {{"7=123"}, 1, {"ряд 7, первая половина: нет ответа", "ряд 7, вторая половина: ожидается 123, на стеле 000"}},
-        {{"--unused", "3"}, 1, {"ряд 3, первая половина: ожидается ---, на стеле 469",
-                                "ряд 3, вторая половина: ожидается ---, на стеле 469"}},
+        {{"7=123"},
+         1,
+         {"ряд 7, первая половина: нет ответа",
+          "ряд 7, вторая половина: ожидается 123, на стеле 000"}},
+        {{"--unused", "3"},
+         1,
+         {"ряд 3, первая половина: ожидается ---, на стеле 469",
+          "ряд 3, вторая половина: ожидается ---, на стеле 469"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -393,7 +401,8 @@ TEST(ZemtaSign, VerifyExitsZeroOnlyWhenBothHalvesOfEveryRowNamedShowThePrice) {
         const QJsonObject object = parsed(json);
         EXPECT_EQ(object["ok"], c.exitCode == 0);
         EXPECT_EQ(object["problems"], QJsonArray::fromStringList(c.problems));
-        EXPECT_EQ(object["rows"].toArray().size(), c.args.filter(QRegularExpression("^\\d+")).size());
+        EXPECT_EQ(object["rows"].toArray().size(),
+                  c.args.filter(QRegularExpression("^\\d+")).size());
     }
     EXPECT_EQ(framesSince(sign, 0), "");
 }
