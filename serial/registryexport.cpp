@@ -105,48 +105,66 @@ std::optional<ValueName> valueNameOf(const QByteArray& line) {
     return std::nullopt;
 }
 
-// The lines of a key's values (its trailing blank lines left out) with the component's
-// values set; every line returned ends in a line break.
-Lines setValues(const Lines& body, const std::vector<StoredValue>& values, const QByteArray& eol) {
-    // A value's data may go on over lines that end in "\" (binary data).
-    std::vector<Lines> entries;
-    bool continued = false;
-    for (const QByteArray& line : body) {
-        if (continued)
-            entries.back().push_back(line);
-        else
-            entries.push_back({line});
-        const QByteArray& first = entries.back().front();
-        continued = (first.startsWith('"') || first.startsWith('@')) && content(line).endsWith('\\');
+// The lines of a key's values (the values of each copy of the key, its trailing blank
+// lines left out) with the component's values set; every line returned ends in a line
+// break.
+Lines setValues(const std::vector<Lines>& copies, const std::vector<StoredValue>& values,
+                const QByteArray& eol) {
+    // A value's data may go on over lines that end in "\" (binary data), up to the end
+    // of its copy of the key.
+    struct Entry {
+        Lines lines;
+        bool open = false; // its last line ends in "\": whatever follows would continue it
+    };
+    std::vector<Entry> entries;
+    for (const Lines& copy : copies) {
+        bool continued = false;
+        for (const QByteArray& line : copy) {
+            if (!continued)
+                entries.push_back({});
+            entries.back().lines.push_back(line);
+            const QByteArray& first = entries.back().lines.front();
+            continued = (first.startsWith('"') || first.startsWith('@')) && content(line).endsWith('\\');
+            entries.back().open = continued;
+        }
     }
 
     std::vector<bool> written(values.size(), false);
-    Lines out;
-    for (const Lines& entry : entries) {
-        const std::optional<ValueName> name = valueNameOf(content(entry.front()));
+    std::vector<Entry> out;
+    for (const Entry& entry : entries) {
+        const std::optional<ValueName> name = valueNameOf(content(entry.lines.front()));
         std::size_t k = 0;
         while (name && k < values.size() &&
                values[k].name.compare(name->name, Qt::CaseInsensitive) != 0)
             ++k;
         if (!name || k == values.size()) {
-            for (const QByteArray& line : entry)
-                out.push_back(terminated(line, eol));
+            out.push_back(entry);
             continue;
         }
         // A later duplicate would override ours on import, so it goes.
         if (!written[k]) {
-            const QByteArray& last = entry.back();
+            const QByteArray& last = entry.lines.back();
             const QByteArray lineBreak = last.endsWith("\r\n") ? QByteArray("\r\n")
                                          : last.endsWith('\n') ? QByteArray("\n")
                                                                : eol;
-            out.push_back(name->written + '=' + quoted(values[k].text) + lineBreak);
+            out.push_back({{name->written + '=' + quoted(values[k].text) + lineBreak}});
         }
         written[k] = true;
     }
     for (std::size_t k = 0; k < values.size(); ++k)
         if (!written[k])
-            out.push_back(quoted(values[k].name) + '=' + quoted(values[k].text) + eol);
-    return out;
+            out.push_back({{quoted(values[k].name) + '=' + quoted(values[k].text) + eol}});
+
+    Lines lines;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        for (const QByteArray& line : out[i].lines)
+            lines.push_back(terminated(line, eol));
+        // Data left open at the end of its key ended there; a blank line keeps it from
+        // taking in what now follows.
+        if (out[i].open && i + 1 < out.size())
+            lines.push_back(eol);
+    }
+    return lines;
 }
 
 QByteArray newKey(const QString& key, const std::vector<StoredValue>& values, const QByteArray& eol) {
@@ -216,12 +234,15 @@ std::optional<QByteArray> setValuesInExport(const QByteArray& existing, const QS
         std::size_t valuesEnd = end;
         while (valuesEnd > start + 1 && isBlank(lines[valuesEnd - 1]))
             --valuesEnd;
+        // A blank line that ends data going on over lines belongs to the data.
+        if (valuesEnd < end && valuesEnd > start + 1 && content(lines[valuesEnd - 1]).endsWith('\\'))
+            ++valuesEnd;
         spans.push_back({start, valuesEnd, end});
     }
-    Lines body;
+    std::vector<Lines> body;
     for (const Copy& c : spans)
-        body.insert(body.end(), lines.begin() + std::ptrdiff_t(c.header + 1),
-                    lines.begin() + std::ptrdiff_t(c.valuesEnd));
+        body.emplace_back(lines.begin() + std::ptrdiff_t(c.header + 1),
+                          lines.begin() + std::ptrdiff_t(c.valuesEnd));
 
     QByteArray out;
     const Copy& first = spans.front();

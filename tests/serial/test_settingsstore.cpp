@@ -303,6 +303,9 @@ const FileCase kFileCases[] = {
          kLatin1Value + "\"port\"=\"COM2\"\n\n",
      kHeader + kOurKey + "\"Port\"=\"COM3\"\n" + kLatin1Value + kOurValues.mid(14) + "\n" +
          kOther + kCp1251Value + "\n"},
+    {"binary data left open at the end of the file", Placement::plainFile,
+     kHeader + kOurKey + "\"Data\"=hex:01,\\",
+     kHeader + kOurKey + "\"Data\"=hex:01,\\\n\n" + kOurValues},
     {"a symbolic link", Placement::linkToElsewhere, kHeader + kOther + kCp1251Value,
      kHeader + kOther + kCp1251Value + "\n" + kOurKey + kOurValues + "\n"},
     {"stale temporary files", Placement::staleTemporaryFiles, kHeader + kOurKey + kOurValues,
