@@ -361,6 +361,8 @@ TEST_P(StoreFile, KeepsEveryByteOutsideItsKey) {
         << "temporary files left behind";
     if (c.placement == Placement::linkToElsewhere) {
         EXPECT_TRUE(QFileInfo(storePath()).isSymLink());
+        EXPECT_EQ(QDir(home_.filePath("elsewhere")).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{"store.reg"});
     }
 }
 
