@@ -205,10 +205,8 @@ INSTANTIATE_TEST_SUITE_P(Table, SignHoldsWhatWasTyped, ::testing::Values(
                  s.ports.sign(3).setPanel('B', priced(kSignA, 'B', "777"));
                  retype(s.form, kRows[6].entry, "444");
              },
-             {{3, {{'2', [] { PanelContent p = kSignA.panels.at('2'); p.price = "555";
-                              p.grade = kSignA.panels.at('B').grade;
-                              p.flags = kSignA.panels.at('B').flags; return p; }()},
-                   {'B', priced(kSignA, 'B', "777")},
+             // Its first half took the second half's grade and flags with the price.
+             {{3, {{'2', priced(kSignA, 'B', "555")}, {'B', priced(kSignA, 'B', "777")},
                    {'6', priced(kSignA, '6', "444")}, {'F', priced(kSignA, 'F', "444")}}}},
              kNotTaken + "ряд 3, первая половина: нет ответа при чтении — не записана"},
     // Frames carry grade "0" for "7" and rebuild the flag byte from bits 0-1.
