@@ -657,7 +657,8 @@ signlink::SignContents TForm1::readBack(bool keepTyped) {
     lastRead_ = signlink::readBackSign(link_, display);
     // The read-back has ended: what the rows show now is what the next write starts from,
     // also where a panel did not answer and its entry still shows what was typed. Such a
-    // row is no longer asked for; the write check has already named its panel.
+    // row is no longer asked for; its label shows "XX.XX" (after a write, the box names
+    // the panel too).
     if (!keepTyped)
         for (int row = 1; row <= 10; ++row) {
             notUsedAtRead_.at(row - 1) = rows_.at(row - 1).notUsed->isChecked();
