@@ -227,7 +227,10 @@ int writeCommand(const Invocation& call, Session& session, Console& console) {
     }
     console.endProgress();
     const SignContents after = readSign(session, console, QStringLiteral("Проверка"));
-    const std::vector<signlink::PanelMismatch> notTaken = signlink::checkWrite(*write.sent, after);
+    // Also a panel whose grade or flags the write changed, though only its price was due to.
+    const std::vector<signlink::PanelMismatch> notTaken = signlink::mergeMismatches(
+        signlink::checkWrite(*write.sent, after),
+        signlink::changedAttributes(*write.sent, before, after));
 
     for (int row = 10; row >= 1; --row) {
         const auto price = changes.prices.find(row);
