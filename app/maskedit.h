@@ -44,8 +44,11 @@ public:
     // The byte the sign reported for a position, unless the operator has edited that
     // position since.
     std::optional<char> heldByte(int position) const;
-    // Whether the operator has changed the entry since start or since code last set it.
+    // Whether the operator has changed the entry since start or since code last set it
+    // or forgot the edits.
     bool editedByOperator() const { return editedByOperator_; }
+    // Counts the entry as not edited, leaving what it shows and holds as it is.
+    void forgetEdits() { editedByOperator_ = false; }
 
 signals:
     // Typed or pasted characters were dropped (the beep has sounded).

@@ -220,18 +220,28 @@ void setTextColor(QLabel* label, const QColor& color) {
 } // namespace
 
 // Disables the buttons that start sign operations (and "Эффект", so that nothing else
-// talks to the sign while a write or read-back lets window messages through) and enables
-// them again however the operation ends. Meanwhile the keyboard focus is parked.
+// talks to the sign while a write or read-back lets window messages through), and the
+// price entries and "Не исп." boxes, and enables them again however the operation ends,
+// a port error included. Meanwhile the keyboard focus is parked.
+//
+// The rows are locked because the write reads each row only when it reaches it, after a
+// message pump: a digit typed meanwhile would go to the sign half-typed, and a read-back
+// that ends clears every row's edited state, so an edit made during it would be taken
+// for a row nobody touched.
 class TForm1::ButtonsLock {
 public:
     ButtonsLock(TForm1& form, QPushButton* startedBy)
-        : focus_(form, startedBy), buttons_{form.Button5, form.Button7,  form.Button8,
-                                            form.Button6, form.Button36, form.Button2,
-                                            form.Button1, form.effect} {
+        : form_(form), focus_(form, startedBy),
+          buttons_{form.Button5, form.Button7,  form.Button8, form.Button6,
+                   form.Button36, form.Button2, form.Button1, form.effect} {
         for (QPushButton* button : buttons_)
             button->setEnabled(false);
+        form_.setRowsEnabled(false);
     }
     ~ButtonsLock() {
+        // A close waiting for the end keeps the rows disabled until the window goes.
+        if (!form_.closePending_)
+            form_.setRowsEnabled(true);
         for (QPushButton* button : buttons_)
             button->setEnabled(true);
     }
@@ -239,7 +249,8 @@ public:
     ButtonsLock& operator=(const ButtonsLock&) = delete;
 
 private:
-    FocusParking focus_; // parked before the buttons are disabled, back after enabling
+    TForm1& form_;
+    FocusParking focus_; // parked before anything is disabled, back after enabling
     std::array<QPushButton*, 8> buttons_;
 };
 
@@ -501,7 +512,10 @@ void TForm1::showCentered() {
 
 void TForm1::runOperation(const std::function<void()>& operation) {
     ++running_;
-    errorreport::runGuarded(operation);
+    // After a failure the port may have gone, or another sign may answer on it by the time
+    // it works again: the next write reads first.
+    if (!errorreport::runGuarded(operation))
+        lastRead_.reset();
     --running_;
     if (running_ == 0 && closePending_) {
         showClosePending(false);
@@ -516,9 +530,13 @@ void TForm1::showClosePending(bool pending) {
     // focus leaves them first, or Qt would hand it to the next control still enabled.
     if (pending && GroupBox5->isAncestorOf(focusWidget()))
         setFocus(Qt::OtherFocusReason);
+    setRowsEnabled(!pending);
+}
+
+void TForm1::setRowsEnabled(bool enabled) {
     for (const PriceRowControls& row : rows_) {
-        row.entry->setEnabled(!pending);
-        row.notUsed->setEnabled(!pending);
+        row.entry->setEnabled(enabled);
+        row.notUsed->setEnabled(enabled);
     }
 }
 
@@ -532,6 +550,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    lastRead_.reset();
     errorreport::runGuarded([this] { ComPort->Close(); });
     event->accept();
 }
@@ -546,6 +565,8 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::Button36Click() {
+    // Whatever port the search ends on (or none), another sign may answer there.
+    lastRead_.reset();
     signlink::runDiscovery(link_, {errorreport::showMessage,
                                    [this](const QString& text) { StatusBar1->showMessage(text); }});
 }
@@ -567,8 +588,14 @@ void TForm1::Button8Click() {
             link_, inputs, lastRead_ ? &*lastRead_ : nullptr, [this] { return readBack(true); },
             signlink::UnreadPanels::LeaveOut);
         // Not one panel answered: nothing was written.
-        notTaken = write.sent ? signlink::checkWrite(*write.sent, readBack())
-                              : signlink::noReplyFromAnyPanel();
+        if (write.sent) {
+            const signlink::SignContents after = readBack();
+            notTaken = signlink::mergeMismatches(
+                signlink::checkWrite(*write.sent, after),
+                signlink::changedAttributes(*write.sent, write.reported, after));
+        } else {
+            notTaken = signlink::noReplyFromAnyPanel();
+        }
     }
     tellNotTaken(notTaken);
 }
@@ -593,6 +620,8 @@ void TForm1::effectClick() {
 }
 
 void TForm1::Button2Click() {
+    // The dialog may move the window to another port, and another sign.
+    lastRead_.reset();
     ComPort->Close();
     ComPort->RunSetupDialog();
     ComPort->SetBaudRate(br19200);
@@ -626,9 +655,15 @@ signlink::SignContents TForm1::readBack(bool keepTyped) {
     lastRead_.reset();
     ReadBackDisplay display(*this, keepTyped);
     lastRead_ = signlink::readBackSign(link_, display);
+    // The read-back has ended: what the rows show now is what the next write starts from,
+    // also where a panel did not answer and its entry still shows what was typed. Such a
+    // row is no longer asked for; its label shows "XX.XX" (after a write, the box names
+    // the panel too).
     if (!keepTyped)
-        for (int row = 1; row <= 10; ++row)
+        for (int row = 1; row <= 10; ++row) {
             notUsedAtRead_.at(row - 1) = rows_.at(row - 1).notUsed->isChecked();
+            rows_.at(row - 1).entry->forgetEdits();
+        }
     return *lastRead_;
 }
 

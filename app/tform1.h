@@ -129,6 +129,8 @@ private:
     void runOperation(const std::function<void()>& operation);
     // A close waits for the running operation: caption note, price rows disabled.
     void showClosePending(bool pending);
+    // The price entries and "Не исп." boxes.
+    void setRowsEnabled(bool enabled);
 
     // --- the write's safety -----------------------------------------------------------
     // The read-back into the window, kept as the latest one; with keepTyped (the read
@@ -178,8 +180,9 @@ private:
     QLabel* Label7;
     std::array<PriceRowControls, 10> rows_{}; // index row - 1
     std::array<AttributeSet, 5> attributeSets_{};
-    // The 20 panel replies of the latest read-back that ran to its end; none before the
-    // first one. A write plans every panel from its own reply.
+    // The 20 panel replies of the latest read-back that ran to its end on the port as it
+    // is open now; none before the first one. The search, the setup dialog, closing the
+    // port and any failure drop it. A write plans every panel from its own reply.
     std::optional<signlink::SignContents> lastRead_;
     // Each row's "Не исп." box as it stood at the end of that read-back: a box that
     // differs now was changed by the operator.

@@ -265,7 +265,10 @@ int writeCommand(const Invocation& call, Session& session, Console& console) {
     }
     // Every panel is read back, not only those written: a script's only evidence.
     const SignContents after = readSign(session, console, QStringLiteral("Проверка"));
-    const std::vector<signlink::PanelMismatch> notTaken = signlink::checkWrite(*write.sent, after);
+    // Also a panel whose grade or flags the write changed, though only its price was due to.
+    const std::vector<signlink::PanelMismatch> notTaken = signlink::mergeMismatches(
+        signlink::checkWrite(*write.sent, after),
+        signlink::changedAttributes(*write.sent, before, after));
     const signlink::WriteOutcome outcome =
         signlink::writeOutcome(port, write, plan, &after, notTaken);
 

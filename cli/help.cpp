@@ -98,8 +98,8 @@ sent. It prints each row changed ("ряд 3: 459 -> 469").
 If any panel gives no good reply to the first read, nothing is written and the
 panels are named: a script gets all or nothing. (The window writes the other
 panels then and leaves an unread one as it is, unless its row was changed.)
-Exit status 1 then, and when any panel did not take the write; each such panel
-is named on standard error.
+Exit status 1 then, and when any panel did not take the write or its grade or
+flags changed; each such panel is named on standard error.
 
   ROW=PRICE     ROW is 1 (bottom) .. 10 (top); PRICE is exactly three digits
   --unused ROW  mark rows not used; takes one or more ROWs

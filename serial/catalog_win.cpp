@@ -14,43 +14,17 @@
 
 #include "catalog.h"
 
-#include "catalog_win.h"
+#include "mofile.h"
 
-#include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <map>
 #include <mutex>
-#include <vector>
 
 #include <windows.h>
 
 namespace catalog {
 
 namespace {
-
-// Reads the 32-bit word at offset in the file's byte order; false when it lies outside.
-bool word(const std::vector<char>& data, std::size_t offset, bool swapped, std::uint32_t& value) {
-    if (offset > data.size() || data.size() - offset < 4)
-        return false;
-    const auto byte = [&](std::size_t i) { return std::uint32_t(std::uint8_t(data[offset + i])); };
-    value = swapped ? (byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3))
-                    : (byte(3) << 24 | byte(2) << 16 | byte(1) << 8 | byte(0));
-    return true;
-}
-
-// The string of entry i of the table at tableOffset (length, offset pairs).
-bool entry(const std::vector<char>& data, std::uint32_t tableOffset, std::uint32_t i, bool swapped,
-           std::string& text) {
-    std::uint32_t length = 0, offset = 0;
-    if (!word(data, std::size_t(tableOffset) + 8u * i, swapped, length) ||
-        !word(data, std::size_t(tableOffset) + 8u * i + 4, swapped, offset))
-        return false;
-    if (offset > data.size() || data.size() - offset < std::size_t(length))
-        return false;
-    text.assign(data.data() + offset, length);
-    return true;
-}
 
 std::filesystem::path executableDir() {
     std::wstring path(MAX_PATH, L'\0');
@@ -77,38 +51,6 @@ std::filesystem::path catalogDir() {
 }
 
 } // namespace
-
-std::map<std::string, std::string> readMoFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return {};
-    const std::vector<char> data{std::istreambuf_iterator<char>(in),
-                                 std::istreambuf_iterator<char>()};
-    std::uint32_t magic = 0;
-    if (!word(data, 0, false, magic))
-        return {};
-    const bool swapped = magic == 0xde120495u;
-    if (!swapped && magic != 0x950412deu)
-        return {};
-    std::uint32_t count = 0, originals = 0, translations = 0;
-    if (!word(data, 8, swapped, count) || !word(data, 12, swapped, originals) ||
-        !word(data, 16, swapped, translations))
-        return {};
-
-    std::map<std::string, std::string> texts;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        std::string original, translated;
-        if (!entry(data, originals, i, swapped, original) ||
-            !entry(data, translations, i, swapped, translated))
-            return {};
-        // The header (empty original), texts with a context (\4) or plural forms (\0).
-        if (original.empty() || original.find('\4') != std::string::npos ||
-            original.find('\0') != std::string::npos || translated.empty())
-            continue;
-        texts.emplace(std::move(original), std::move(translated));
-    }
-    return texts;
-}
 
 std::string lookup(const char* domain, const char* msgid) {
     const std::string language = messagesLanguage();

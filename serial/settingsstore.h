@@ -10,7 +10,7 @@
 //
 // POSIX (settingsstore_posix.cpp): this platform has no registry, so the store is a
 // text file in the form of a registry export, $XDG_CONFIG_HOME/zemta/registry.reg
-// (~/.config/zemta/registry.reg when XDG_CONFIG_HOME is unset), UTF-8:
+// (~/.config/zemta/registry.reg when XDG_CONFIG_HOME is unset), written in UTF-8:
 //
 //   Windows Registry Editor Version 5.00
 //
@@ -21,8 +21,9 @@
 //
 // with a blank line after every key and "\" and """ in values escaped by a
 // backslash. TCustomComPort::SaveSettings sets its six values in its own key, as a
-// registry write does, and keeps every other value and key of the file as it was; the
-// file is replaced atomically.
+// registry write does, and keeps every other byte of the file as it was, whatever its
+// encoding (registryexport.h). The file is replaced atomically; where registry.reg is
+// a symbolic link, the file it points to is replaced.
 //
 // The program writes the store and never reads it back.
 

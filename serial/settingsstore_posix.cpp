@@ -2,17 +2,18 @@
 
 #include "settingsstore.h"
 
+#include "registryexport.h"
 #include "tcustomcomport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringList>
-
 #include <cerrno>
-#include <cstdlib>
+#include <climits>
+#include <dirent.h>
 #include <fcntl.h>
 #include <optional>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -23,7 +24,6 @@ using settingsstore::StoredValue;
 
 namespace {
 
-const QString kHeader = QStringLiteral("Windows Registry Editor Version 5.00");
 const QString kLocalMachine = QStringLiteral("HKEY_LOCAL_MACHINE");
 const QString kCurrentUser = QStringLiteral("HKEY_CURRENT_USER");
 
@@ -31,218 +31,116 @@ const QString kCurrentUser = QStringLiteral("HKEY_CURRENT_USER");
     throw EComPort(CError_StoreFailed);
 }
 
-bool hasLineBreak(const QString& s) {
-    return s.contains(QLatin1Char('\n')) || s.contains(QLatin1Char('\r'));
+// A line break would end a line of the export in the middle of a name or value, and a
+// NUL byte would make the file one that the next save refuses.
+bool breaksTheExport(const QString& s) {
+    return s.contains(QLatin1Char('\n')) || s.contains(QLatin1Char('\r')) || s.contains(QChar(0));
 }
 
-// A string as a registry export writes it: in quotes, "\" and """ escaped.
-QString quoted(const QString& s) {
-    QString out = QStringLiteral("\"");
-    for (QChar c : s) {
-        if (c == QLatin1Char('\\') || c == QLatin1Char('"'))
-            out += QLatin1Char('\\');
-        out += c;
-    }
-    return out + QLatin1Char('"');
+QByteArray directoryOf(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
 }
 
-// One key of the store: its header line ("[...]") and the lines of its values.
-struct Section {
-    QString header;
-    QStringList body;
-};
-
-// The store file split into keys. Lines between the file header and the first key
-// (comments) are kept as they are.
-struct RegistryFile {
-    QString eol = QStringLiteral("\n");
-    QStringList preamble;
-    std::vector<Section> sections;
-};
-
-bool isSectionHeader(const QString& line) {
-    return line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'));
-}
-
-void trimTrailingBlankLines(QStringList& lines) {
-    while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
-        lines.removeLast();
-}
-
-// Parses an existing store. A file that is not a registry export is refused rather
-// than overwritten, so nobody's data is lost to a wrong path.
-RegistryFile parseStore(const QByteArray& bytes) {
-    RegistryFile file;
-    if (bytes.contains("\r\n"))
-        file.eol = QStringLiteral("\r\n");
-    QString text = QString::fromUtf8(bytes);
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    QStringList lines = text.split(QLatin1Char('\n'));
-    for (QString& line : lines)
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-
-    qsizetype i = 0;
-    while (i < lines.size() && lines[i].trimmed().isEmpty())
-        ++i;
-    if (i == lines.size())
-        return file; // an empty file holds no keys
-    if (lines[i].trimmed() != kHeader)
-        storeFailed();
-    for (++i; i < lines.size(); ++i) {
-        if (isSectionHeader(lines[i]))
-            file.sections.push_back({lines[i], {}});
-        else if (file.sections.empty())
-            file.preamble.append(lines[i]);
-        else
-            file.sections.back().body.append(lines[i]);
-    }
-    while (!file.preamble.isEmpty() && file.preamble.first().trimmed().isEmpty())
-        file.preamble.removeFirst();
-    trimTrailingBlankLines(file.preamble);
-    for (Section& s : file.sections)
-        trimTrailingBlankLines(s.body);
-    return file;
-}
-
-QByteArray serialize(const RegistryFile& file) {
-    QStringList lines{kHeader, QString()};
-    if (!file.preamble.isEmpty())
-        lines << file.preamble << QString();
-    for (const Section& s : file.sections)
-        lines << s.header << s.body << QString();
-    return lines.join(file.eol).toUtf8() + file.eol.toUtf8();
-}
-
-// The name of the value a line sets, "Name"=..., as written (quotes and escapes
-// included) and as meant. None for other lines: the default value (@=...), comments.
-struct ValueName {
-    QString written;
-    QString name;
-};
-
-std::optional<ValueName> valueNameOf(const QString& line) {
-    if (!line.startsWith(QLatin1Char('"')))
-        return std::nullopt;
-    QString name;
-    for (qsizetype i = 1; i < line.size(); ++i) {
-        const QChar c = line[i];
-        if (c == QLatin1Char('\\') && i + 1 < line.size()) {
-            name += line[++i];
-        } else if (c == QLatin1Char('"')) {
-            if (!line.mid(i + 1).trimmed().startsWith(QLatin1Char('=')))
-                return std::nullopt;
-            return ValueName{line.left(i + 1), name};
-        } else {
-            name += c;
+// The file that path names once symbolic links are followed (as many as the system
+// follows in one path), so that a store kept elsewhere through a link stays a link and
+// the file it points to is replaced. The file itself need not exist.
+QByteArray followLinks(QByteArray path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(path.constData(), &st) != 0) {
+            if (errno == ENOENT)
+                return path;
+            storeFailed();
         }
+        if (!S_ISLNK(st.st_mode))
+            return path;
+        QByteArray target(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(path.constData(), target.data(), size_t(target.size()));
+        if (n <= 0 || n >= target.size())
+            storeFailed();
+        target.truncate(n);
+        path = target.startsWith('/') ? target : directoryOf(path) + '/' + target;
     }
-    return std::nullopt;
+    storeFailed(); // a loop of links
 }
 
-// Sets the component's values in the lines of its key, as writing them into a
-// registry key does: a value the key holds is replaced where it stands (registry value
-// names are compared without regard to case, and keep their spelling), a value it
-// lacks is added after the others in the order written, and every other value stays.
-// A later duplicate of one of them would override ours on import, so it goes.
-void setValues(QStringList& body, const std::vector<StoredValue>& values) {
-    // A value's data may go on over lines that end in "\" (binary data).
-    std::vector<QStringList> entries;
-    bool continued = false;
-    for (const QString& line : body) {
-        if (continued)
-            entries.back().append(line);
-        else
-            entries.push_back({line});
-        const QString& first = entries.back().first();
-        continued = (first.startsWith(QLatin1Char('"')) || first.startsWith(QLatin1Char('@'))) &&
-                    line.endsWith(QLatin1Char('\\'));
+// Whether name is one of the temporary files earlier versions left beside the store
+// when they were stopped while writing: <store>.XXXXXX (mkstemp's letters).
+bool isOldTemporary(const QByteArray& name, const QByteArray& storeName) {
+    if (name.size() != storeName.size() + 7 || !name.startsWith(storeName + '.'))
+        return false;
+    for (qsizetype i = storeName.size() + 1; i < name.size(); ++i) {
+        const char c = name[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
     }
-
-    std::vector<bool> written(values.size(), false);
-    QStringList out;
-    for (const QStringList& entry : entries) {
-        const std::optional<ValueName> name = valueNameOf(entry.first());
-        std::size_t k = 0;
-        while (name && k < values.size() &&
-               values[k].name.compare(name->name, Qt::CaseInsensitive) != 0)
-            ++k;
-        if (!name || k == values.size()) {
-            out << entry;
-            continue;
-        }
-        if (!written[k])
-            out << name->written + QLatin1Char('=') + quoted(values[k].text);
-        written[k] = true;
-    }
-    for (std::size_t k = 0; k < values.size(); ++k)
-        if (!written[k])
-            out << quoted(values[k].name) + QLatin1Char('=') + quoted(values[k].text);
-    body = out;
+    return true;
 }
 
-// Sets the values in the key's section (registry key names are compared without regard
-// to case, and an existing key keeps its spelling; a key given twice is one key), or
-// appends the key when the file does not hold it yet.
-void storeValues(RegistryFile& file, const QString& key, const std::vector<StoredValue>& values) {
-    const QString wanted = QLatin1Char('[') + key + QLatin1Char(']');
-    Section* found = nullptr;
-    for (auto it = file.sections.begin(); it != file.sections.end();) {
-        if (it->header.compare(wanted, Qt::CaseInsensitive) != 0) {
-            ++it;
-        } else if (!found) {
-            found = &*it;
-            ++it;
-        } else {
-            found->body << it->body;
-            it = file.sections.erase(it);
-        }
+void removeOldTemporaries(const QByteArray& target) {
+    const QByteArray dir = directoryOf(target);
+    const QByteArray storeName = target.mid(target.lastIndexOf('/') + 1);
+    DIR* d = ::opendir(dir.constData());
+    if (!d)
+        return;
+    while (const dirent* e = ::readdir(d)) {
+        const QByteArray name(e->d_name);
+        struct stat st {};
+        if (isOldTemporary(name, storeName) &&
+            ::fstatat(::dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
+            ::unlinkat(::dirfd(d), e->d_name, 0);
     }
-    if (!found) {
-        file.sections.push_back({wanted, {}});
-        found = &file.sections.back();
-    }
-    setValues(found->body, values);
+    ::closedir(d);
 }
 
-QByteArray readExistingStore(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return {};
-    QFile f(path);
-    if (!info.isFile() || !f.open(QIODevice::ReadOnly))
-        storeFailed();
-    QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError)
-        storeFailed();
-    return bytes;
-}
-
-// A temporary file next to the target; removed again unless it was renamed into place.
+// The one temporary file of a store, <store>.tmp beside it, open and locked: a save
+// stopped while writing (a crash, a full disk) leaves only this file behind, and the
+// next save takes it over. The lock also keeps two saves at once from mixing their
+// contents or losing one another's keys: the second reads the store after the first
+// has replaced it. Removed again unless it was renamed into place.
 class TempFile {
 public:
-    explicit TempFile(const QByteArray& target) : name_(target + ".XXXXXX") {
-        fd_ = ::mkostemp(name_.data(), O_CLOEXEC);
-        if (fd_ < 0)
-            storeFailed();
-    }
-    ~TempFile() {
+    explicit TempFile(const QByteArray& target) : name_(target + ".tmp") {
+        // The file is locked by whoever holds its current inode; a save that renamed or
+        // removed it meanwhile let go of the name, so the lock is taken on the file the
+        // name holds when it is granted.
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            fd_ = ::open(name_.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (fd_ < 0)
+                storeFailed();
+            int locked;
+            do
+                locked = ::flock(fd_, LOCK_EX);
+            while (locked != 0 && errno == EINTR);
+            struct stat held {}, named {};
+            if (locked != 0 || ::fstat(fd_, &held) != 0 || !S_ISREG(held.st_mode))
+                break;
+            if (::lstat(name_.constData(), &named) == 0 && named.st_dev == held.st_dev &&
+                named.st_ino == held.st_ino) {
+                if (::ftruncate(fd_, 0) != 0)
+                    break;
+                return;
+            }
+            ::close(std::exchange(fd_, -1));
+        }
         if (fd_ >= 0)
             ::close(fd_);
+        fd_ = -1;
+        storeFailed();
+    }
+    ~TempFile() {
         if (!committed_)
             ::unlink(name_.constData());
+        if (fd_ >= 0)
+            ::close(fd_);
     }
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
 
     int fd() const { return fd_; }
     const char* name() const { return name_.constData(); }
-    void closeChecked() {
-        const int fd = std::exchange(fd_, -1);
-        if (::close(fd) != 0)
-            storeFailed();
-    }
     void committed() { committed_ = true; }
 
 private:
@@ -251,23 +149,39 @@ private:
     bool committed_ = false;
 };
 
-// Replaces the file at path by data so that the path holds either the old or the
-// new content, also after a crash: write a temporary file in the same directory,
-// flush it to disk and rename it over the old one.
-void replaceFileAtomically(const QString& path, const QByteArray& data) {
-    const QByteArray target = QFile::encodeName(path);
-    TempFile tmp(target);
-
-    // The new file keeps the permissions of the one it replaces (a new store stays
-    // private to the user).
-    struct stat old {};
-    if (::stat(target.constData(), &old) == 0 && ::fchmod(tmp.fd(), old.st_mode & 07777) != 0)
+// The store's bytes, empty when there is none yet.
+QByteArray readExistingStore(const QByteArray& path) {
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return {};
         storeFailed();
+    }
+    QByteArray bytes;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    char buffer[65536];
+    while (ok) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        bytes.append(buffer, n);
+    }
+    ::close(fd);
+    if (!ok)
+        storeFailed();
+    return bytes;
+}
 
+void writeAll(int fd, const QByteArray& data) {
     const char* p = data.constData();
     qsizetype left = data.size();
     while (left > 0) {
-        const ssize_t n = ::write(tmp.fd(), p, size_t(left));
+        const ssize_t n = ::write(fd, p, size_t(left));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -276,17 +190,38 @@ void replaceFileAtomically(const QString& path, const QByteArray& data) {
         p += n;
         left -= n;
     }
+}
+
+// Sets the values in the store at path so that the file holds either the old or the
+// new content, also after a crash: the new content is written to the temporary file
+// beside the store (beside the file a link points to), flushed to disk and renamed
+// over the old one.
+void storeAtomically(const QString& path, const QString& key, const std::vector<StoredValue>& values) {
+    const QByteArray target = followLinks(QFile::encodeName(path));
+    TempFile tmp(target);
+    removeOldTemporaries(target);
+
+    const std::optional<QByteArray> data =
+        settingsstore::setValuesInExport(readExistingStore(target), key, values);
+    if (!data)
+        storeFailed(); // no registry export: nobody's data is lost to a wrong path
+
+    // The new file keeps the permissions of the one it replaces (a new store stays
+    // private to the user).
+    struct stat old {};
+    const mode_t mode = ::stat(target.constData(), &old) == 0 ? old.st_mode & 07777 : 0600;
+    if (::fchmod(tmp.fd(), mode) != 0)
+        storeFailed();
+    writeAll(tmp.fd(), *data);
     if (::fsync(tmp.fd()) != 0)
         storeFailed();
-    tmp.closeChecked();
     if (::rename(tmp.name(), target.constData()) != 0)
         storeFailed();
     tmp.committed();
 
     // Make the rename itself durable. The new content is complete either way, so a
     // directory that cannot be synced is not a failure of the store.
-    const QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int dirFd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dirFd = ::open(directoryOf(target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
         ::fsync(dirFd);
         ::close(dirFd);
@@ -313,17 +248,14 @@ void TCustomComPort::StoreToRegistry(const QString& location) {
     const QString key = (where->localMachine ? kLocalMachine : kCurrentUser) +
                         QLatin1Char('\\') + where->subkey;
     const std::vector<StoredValue> values = settingsstore::basicValues(*this);
-    // A line break would end a line of the export in the middle of a name or value.
-    if (hasLineBreak(key))
+    if (breaksTheExport(key))
         storeFailed();
     for (const StoredValue& v : values)
-        if (hasLineBreak(v.text))
+        if (breaksTheExport(v.text))
             storeFailed();
 
     const QString path = settingsstore::registryFilePath();
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         storeFailed();
-    RegistryFile file = parseStore(readExistingStore(path));
-    storeValues(file, key, values);
-    replaceFileAtomically(path, serialize(file));
+    storeAtomically(path, key, values);
 }

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <string>
 #include <string_view>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -89,21 +90,90 @@ bool processAlive(pid_t pid) {
     return exists && !processEnded(pid);
 }
 
-// Whether the lock file at path keeps the device from us.
-bool heldByOther(const std::string& path) {
+// The lock file's bytes (at most 64) and its age; false when it cannot be read.
+struct LockContent {
+    pid_t pid = 0;
+    bool young = false; // written moments ago, maybe not yet finished
+};
+
+enum class Read { ok, missing, unreadable };
+
+Read readLock(const std::string& path, LockContent& lock) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
-        return errno != ENOENT; // a lock we cannot even read is respected
+        return errno == ENOENT ? Read::missing : Read::unreadable;
     char bytes[64];
     const ssize_t n = ::read(fd, bytes, sizeof bytes);
     struct stat st {};
     const bool statted = ::fstat(fd, &st) == 0;
     ::close(fd);
     if (n < 0)
-        return true;
-    if (const pid_t pid = lockHolder(bytes, n))
-        return processAlive(pid);
-    return !statted || std::time(nullptr) - st.st_mtime < kUnnamedLockGraceSeconds;
+        return Read::unreadable;
+    lock.pid = lockHolder(bytes, n);
+    lock.young = !statted || std::time(nullptr) - st.st_mtime < kUnnamedLockGraceSeconds;
+    return Read::ok;
+}
+
+// Whether the lock file at path keeps the device from us.
+bool heldByOther(const std::string& path) {
+    LockContent lock;
+    switch (readLock(path, lock)) {
+    case Read::missing:
+        return false;
+    case Read::unreadable:
+        return true; // a lock we cannot even read is respected
+    case Read::ok:
+        break;
+    }
+    return lock.pid ? processAlive(lock.pid) : lock.young;
+}
+
+// Our programs take an exclusive flock() on the lock folder itself while they look at,
+// replace or remove lock files there, so two of them never act on one lock at once.
+// Other programs do not know of it; the steps below are safe against them on their own.
+// A folder that cannot be opened goes without.
+class FolderGuard {
+public:
+    explicit FolderGuard(const std::string& folder)
+        : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (fd_ < 0)
+            return;
+        while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~FolderGuard() {
+        if (fd_ >= 0)
+            ::close(fd_); // lets go of the flock
+    }
+    FolderGuard(const FolderGuard&) = delete;
+    FolderGuard& operator=(const FolderGuard&) = delete;
+
+private:
+    int fd_;
+};
+
+// Removes the lock at path whose process has gone. Unlinking it by name could remove
+// a fresh lock that another program put there after we looked, so the lock is renamed
+// aside first (which takes whatever file holds the name at that moment), looked at
+// again, and put back if it turns out to be held. True when the name is free now.
+bool removeStale(const std::string& folder, const std::string& path) {
+    std::string aside = folder + "/LTMP.XXXXXX";
+    const int fd = ::mkostemp(aside.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    if (::rename(path.c_str(), aside.c_str()) != 0) {
+        const bool gone = errno == ENOENT;
+        ::unlink(aside.c_str());
+        return gone;
+    }
+    const bool held = heldByOther(aside);
+    // link() and not rename(): should a third program have taken the name meanwhile,
+    // its lock stays.
+    if (held)
+        ::link(aside.c_str(), path.c_str());
+    ::unlink(aside.c_str());
+    return !held;
 }
 
 // Leaves our lock in one folder: the process id is written to a temporary file there,
@@ -112,6 +182,7 @@ bool heldByOther(const std::string& path) {
 // and the link tried once more. 0 with made set, 0 without (folder not writable), or
 // EBUSY.
 int lockInFolder(const std::string& folder, const std::string& name, std::string& made) {
+    const FolderGuard guard(folder);
     const std::string path = folder + '/' + name;
     std::string temp = folder + "/LTMP.XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
@@ -139,9 +210,8 @@ int lockInFolder(const std::string& folder, const std::string& name, std::string
             result = heldByOther(path) ? EBUSY : 0;
             break;
         }
-        if (heldByOther(path))
+        if (heldByOther(path) || !removeStale(folder, path))
             break;
-        ::unlink(path.c_str()); // stale: its process has gone
     }
     ::unlink(temp.c_str());
     return result;
@@ -175,9 +245,13 @@ int holderOf(const std::string& devicePath) {
 }
 
 int DeviceLock::acquire(const std::string& devicePath) {
+    return acquire(devicePath, lockFolders());
+}
+
+int DeviceLock::acquire(const std::string& devicePath, const std::vector<std::string>& folders) {
     release();
     const std::string name = lockName(devicePath);
-    for (const std::string& folder : lockFolders()) {
+    for (const std::string& folder : folders) {
         std::string made;
         if (lockInFolder(folder, name, made) != 0) {
             release();
@@ -190,8 +264,15 @@ int DeviceLock::acquire(const std::string& devicePath) {
 }
 
 void DeviceLock::release() {
-    for (const std::string& file : files_)
-        ::unlink(file.c_str());
+    // Only a lock that still holds our process id is ours to remove: another program
+    // may have taken the name over (wrongly judging ours stale, or after someone
+    // removed ours), and its lock stays.
+    for (const std::string& file : files_) {
+        const FolderGuard guard(file.substr(0, file.rfind('/')));
+        LockContent lock;
+        if (readLock(file, lock) == Read::ok && lock.pid == ::getpid())
+            ::unlink(file.c_str());
+    }
     files_.clear();
 }
 

@@ -3,7 +3,9 @@
 // serial libraries) tell each other which device is in use. A program that uses a
 // device leaves a file LCK..<name> in the lock folder (/run/lock, and /var/lock where
 // that is a folder of its own) holding its process id as ten characters, right-aligned,
-// and a newline; a lock whose process has gone is stale and may be replaced.
+// and a newline; a lock whose process has gone is stale and may be replaced. A stale
+// lock is renamed aside before it is removed, and put back should it turn out to be
+// held, so that a fresh lock another program made meanwhile is never removed.
 //
 // The name is the device's path below /dev with every "/" replaced by "_", taken after
 // symbolic links are resolved: /dev/ttyUSB0 gives LCK..ttyUSB0, /dev/pts/5 gives
@@ -37,7 +39,10 @@ public:
     // that is missing or cannot be written is no failure, the device then goes unlocked
     // there.
     int acquire(const std::string& devicePath);
-    // Removes this process's lock files; nothing when there are none.
+    // The same with the given lock folders in place of the system's.
+    int acquire(const std::string& devicePath, const std::vector<std::string>& folders);
+    // Removes this process's lock files, each only while it still holds our process
+    // id; nothing when there are none.
     void release();
 
 private:

@@ -15,6 +15,7 @@ char byteAt(const QByteArray& bytes, int i) {
 // Offsets in a 14-byte panel reply.
 constexpr int kChecksumAt = 12; // two checksum characters follow the 12-byte body
 constexpr int kReplyBody = 12;
+constexpr int kReplyAddressAt = 1;
 
 } // namespace
 
@@ -106,6 +107,14 @@ void readPanel(SignLink& link, char address) {
         link.log(kChecksumReceived + signText(received));
         link.log(kChecksumComputed + signText(computed));
         matched = received == computed;
+        // A reply that names another panel is not this panel's: a reply that came too late
+        // for an earlier exchange still waits on the line, and taking it would show (and
+        // write back) that panel's price here. The cycle counts as failed, as for a bad
+        // checksum.
+        if (matched && byteAt(reply, kReplyAddressAt) != address) {
+            link.log(kOtherPanelReply + signText(reply));
+            matched = false;
+        }
     }
     if (!matched)
         reply = kBlankReply;

@@ -71,6 +71,8 @@ inline const QString kReadingPanel = QStringLiteral("--- Читаю панель
 inline const QString kReadingPanelEnd = QStringLiteral(" ---");
 inline const QString kChecksumReceived = QStringLiteral("Контрольная сумма принятая ");
 inline const QString kChecksumComputed = QStringLiteral("Контрольная сумма расчитанная ");
+// Logged, with the 14 bytes as they came, for a reply whose byte 1 names another panel.
+inline const QString kOtherPanelReply = QStringLiteral("Ответ другой панели: ");
 
 // Cycles one panel gets before its reply is given up as blank.
 inline constexpr int kPanelReadCycles = 7;
@@ -80,8 +82,8 @@ inline const QByteArray kBlankReply = QByteArray(16, ' ');
 // The read command of a panel: "R", the panel address, "E".
 QByteArray readCommand(char address);
 
-// Reads one panel: up to 7 cycles until the checksum matches. On return the reply
-// buffer holds a 14-byte reply whose checksum matched, or 16 spaces.
+// Reads one panel: up to 7 cycles until the checksum matches and byte 1 names the panel
+// asked. On return the reply buffer holds such a 14-byte reply, or 16 spaces.
 void readPanel(SignLink& link, char address);
 
 // Reads all 20 panels in step order and returns what each held; port failures

@@ -27,6 +27,16 @@ bool attributesMatch(const PanelReply& reply, const QByteArray& frame) {
            (byteAt(held, kReplyFlags) & kFlagBits) == (byteAt(frame, kFrameFlags) & kFlagBits);
 }
 
+// checkWrite's order: rows 10 down to 1, the first half before the second.
+bool listedBefore(const PanelMismatch& a, const PanelMismatch& b) {
+    return a.row != b.row ? a.row > b.row : !a.secondHalf && b.secondHalf;
+}
+
+// A frame that marks its panel not used: dashes for the price.
+bool notUsedFrame(const QByteArray& frame) {
+    return frame.mid(kFramePrice, 4) == "----";
+}
+
 } // namespace
 
 bool panelShows(const PanelReply& reply, const QByteArray& frame) {
@@ -42,12 +52,16 @@ QString PanelMismatch::describe() const {
         return line + QStringLiteral("нет ответа при чтении — не записана");
     if (!replied)
         return line + QStringLiteral("нет ответа");
+    if (attributesChanged && acknowledged && !priceDiffers && !attributesDiffer)
+        return line + QStringLiteral("сорт или флаги изменились");
     line += QStringLiteral("записано ") + signText(sentPrice) + QStringLiteral(", на стеле ") +
             signText(heldPrice);
     if (attributesDiffer)
         line += QStringLiteral(", сорт или флаги отличаются");
     if (!acknowledged && !priceDiffers && !attributesDiffer)
         line += QStringLiteral(", запись не подтверждена");
+    if (attributesChanged && !attributesDiffer)
+        line += QStringLiteral(", сорт или флаги изменились");
     return line;
 }
 
@@ -76,10 +90,53 @@ std::vector<PanelMismatch> checkWrite(const WriteRecord& sent, const SignContent
         if (!panel.replied || !panel.acknowledged || panel.priceDiffers || panel.attributesDiffer)
             mismatches.push_back(panel);
     }
-    std::sort(mismatches.begin(), mismatches.end(),
-              [](const PanelMismatch& a, const PanelMismatch& b) {
-                  return a.row != b.row ? a.row > b.row : !a.secondHalf && b.secondHalf;
-              });
+    std::sort(mismatches.begin(), mismatches.end(), listedBefore);
+    return mismatches;
+}
+
+std::vector<PanelMismatch> changedAttributes(const WriteRecord& sent, const SignContents& before,
+                                             const SignContents& after) {
+    std::vector<PanelMismatch> changed;
+    for (const SentFrame& frame : sent) {
+        if (frame.row == 0 || frame.leftOut || frame.unchanged || notUsedFrame(frame.frame))
+            continue; // no frame went to it, or one that clears grade and flags on purpose
+        const PanelReply& was = before.panel(frame.row, frame.secondHalf);
+        const PanelReply& now = after.panel(frame.row, frame.secondHalf);
+        if (!was.good() || !now.good())
+            continue; // nothing to compare; checkWrite names a panel without an answer
+        if (byteAt(now.bytes, kReplyGrade) == byteAt(was.bytes, kReplyGrade) &&
+            byteAt(now.bytes, kReplyFlags) == byteAt(was.bytes, kReplyFlags))
+            continue;
+        PanelMismatch panel;
+        panel.row = frame.row;
+        panel.secondHalf = frame.secondHalf;
+        panel.sentPrice = frame.frame.mid(kFramePrice, 3);
+        panel.heldPrice = now.price();
+        panel.acknowledged = frame.acknowledged;
+        panel.replied = true;
+        panel.priceDiffers = panel.heldPrice != panel.sentPrice;
+        panel.attributesDiffer = !attributesMatch(now, frame.frame);
+        panel.attributesChanged = true;
+        changed.push_back(panel);
+    }
+    std::sort(changed.begin(), changed.end(), listedBefore);
+    return changed;
+}
+
+std::vector<PanelMismatch> mergeMismatches(std::vector<PanelMismatch> mismatches,
+                                           const std::vector<PanelMismatch>& more) {
+    for (const PanelMismatch& panel : more) {
+        const auto same = std::find_if(mismatches.begin(), mismatches.end(),
+                                       [&](const PanelMismatch& m) {
+                                           return m.row == panel.row &&
+                                                  m.secondHalf == panel.secondHalf;
+                                       });
+        if (same != mismatches.end())
+            same->attributesChanged = same->attributesChanged || panel.attributesChanged;
+        else
+            mismatches.push_back(panel);
+    }
+    std::stable_sort(mismatches.begin(), mismatches.end(), listedBefore);
     return mismatches;
 }
 

@@ -26,10 +26,13 @@ struct PanelMismatch {
     bool priceDiffers = false;     // the panel holds other price bytes
     bool attributesDiffer = false; // other grade code, or other "Снежинка"/"Евро" bits
     bool leftOut = false;          // not written: it did not answer the read before
+    // Its grade code or whole flag byte is not what it reported before the write.
+    bool attributesChanged = false;
 
     // The operator's line for this panel, e.g. "ряд 3, первая половина: записано 469,
     // на стеле 459", "ряд 3, вторая половина: нет ответа" or "ряд 3, вторая половина:
-    // нет ответа при чтении — не записана".
+    // нет ответа при чтении — не записана"; a panel whose grade or flags changed:
+    // "ряд 6, первая половина: сорт или флаги изменились".
     QString describe() const;
 };
 
@@ -43,6 +46,20 @@ bool panelShows(const PanelReply& reply, const QByteArray& frame);
 // first half before the second within a row; empty when every panel was sent a frame,
 // acknowledged it and holds what was sent.
 std::vector<PanelMismatch> checkWrite(const WriteRecord& sent, const SignContents& found);
+
+// The panels the write sent a frame whose grade code or whole flag byte now differs from
+// what the same panel reported before the write (both replies good; a not-used frame,
+// which clears them on purpose, aside). A frame carries grade "0" for a grade it does not
+// know and the flag byte rebuilt from bits 0-1 on its row's base, so a panel whose
+// reported bytes do not fit that form is changed by a write even of its own price; this
+// names it. In checkWrite's order.
+std::vector<PanelMismatch> changedAttributes(const WriteRecord& sent, const SignContents& before,
+                                             const SignContents& after);
+
+// checkWrite's panels with changedAttributes' panels merged in: one entry per panel, in
+// checkWrite's order.
+std::vector<PanelMismatch> mergeMismatches(std::vector<PanelMismatch> mismatches,
+                                           const std::vector<PanelMismatch>& more);
 
 // Every panel of `found` without a good reply, as "нет ответа", in checkWrite's order.
 std::vector<PanelMismatch> unreadPanels(const SignContents& found);

@@ -320,7 +320,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadBackCase{"NoTInFront", '2',
                      withFaults([](SimFaults& f) { f.rawReadReply = replyWithoutT(); }), false},
         ReadBackCase{"NamingAnotherPanel", '2',
-                     withFaults([](SimFaults& f) { f.replyAddress = '7'; }), true}),
+                     withFaults([](SimFaults& f) { f.replyAddress = '7'; }), false}),
     caseName<ReadBackCase>);
 
 // --- write ------------------------------------------------------------------------------------

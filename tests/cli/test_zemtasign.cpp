@@ -12,6 +12,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <map>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -578,6 +581,116 @@ TEST(ZemtaSign, StopSignalEndsTheOperationWithThePortClosed) {
     window.SetPort("COM3");
     EXPECT_NO_THROW(window.Open());
 }
+
+// --- what the sign says is not misread, what it holds is not overwritten ---------------
+
+// Every panel its own price; flag bytes as a write sends them (row 1 the bits alone, rows
+// 2..10 above "0"), so a panel written back unchanged keeps its bytes.
+signsim::SimOptions distinctSign() {
+    signsim::SimOptions options;
+    int k = 0;
+    for (const char address : signsim::kPanelAddresses) {
+        const int base = address == '0' || address == '@' ? 0x00 : 0x30;
+        options.panels[address] = {std::to_string(300 + 11 * k), char('1' + k % 5),
+                                   std::uint8_t(base + k % 4)};
+        ++k;
+    }
+    return options;
+}
+
+struct SignCase {
+    const char* name;
+    signsim::SimOptions sign;
+    QStringList args; // before "--port COM3"
+    std::map<char, PanelContent> changed; // panels whose bytes differ afterwards
+    int exitCode;
+    QStringList errLines; // each a line of standard error
+    QString outLine;      // how a line of standard output begins; empty: not looked at
+};
+void PrintTo(const SignCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class SignNotMisread : public ::testing::TestWithParam<SignCase> {};
+
+TEST_P(SignNotMisread, EveryPanelHoldsWhatWasAskedOrWhatItHeldOrStandardErrorNamesIt) {
+    const SignCase& c = GetParam();
+    PtyPorts ports;
+    auto& sign = ports.addSign(3, c.sign);
+
+    const Result result = run(c.args + QStringList{"--port", "COM3"});
+
+    for (const char address : signsim::kPanelAddresses) {
+        const auto changed = c.changed.find(address);
+        EXPECT_EQ(sign.panel(address),
+                  changed != c.changed.end() ? changed->second : c.sign.panels.at(address))
+            << address;
+    }
+    EXPECT_EQ(result.exitCode, c.exitCode) << result.err.toStdString();
+    const QStringList err = result.err.split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(err.size(), c.errLines.size()) << result.err.toStdString();
+    for (const QString& line : c.errLines)
+        EXPECT_TRUE(err.contains(line)) << line.toStdString();
+    if (!c.outLine.isEmpty()) {
+        const QStringList out = result.out.split('\n');
+        EXPECT_TRUE(std::any_of(out.begin(), out.end(),
+                                [&](const QString& line) { return line.startsWith(c.outLine); }))
+            << result.out.toStdString();
+    }
+}
+
+// Row 3's first half answers 220 ms late: after its cycle, while the next one waits.
+signsim::SimOptions lateRowThree() {
+    signsim::SimOptions options = distinctSign();
+    options.faults.panels = {'2'};
+    options.faults.replyDelayMs = 220;
+    return options;
+}
+
+// Row 3's first half names panel "7" in every reply.
+signsim::SimOptions rowThreeNamesAnother() {
+    signsim::SimOptions options = distinctSign();
+    options.faults.panels = {'2'};
+    options.faults.replyAddress = '7';
+    return options;
+}
+
+// Bytes a frame cannot carry: row 6's first half grade "7" and flags 0x34, row 7's second
+// half flags 0x37. Flags are echoed as stored, so none may be 0x00 (a NUL the port drops).
+signsim::SimOptions oddAttributes() {
+    signsim::SimOptions options = distinctSign();
+    options.rawFlagEcho = true;
+    for (const char address : {'0', '@'})
+        options.panels[address].flags |= 0x01;
+    options.panels['5'] = {"355", '7', 0x34};
+    options.panels['F'] = {"476", '3', 0x37};
+    return options;
+}
+
+PanelContent priced(const signsim::SimOptions& options, char address, const char* price) {
+    PanelContent panel = options.panels.at(address);
+    panel.price = price;
+    return panel;
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Table, SignNotMisread, ::testing::Values(
+    SignCase{"LateReplyRead", lateRowThree(), {"read"}, {}, 0, {},
+             "  4  333              443  "},
+    SignCase{"LateReplyWrite", lateRowThree(), {"write", "7=555"},
+             {{'6', priced(distinctSign(), '6', "555")}, {'F', priced(distinctSign(), 'F', "555")}},
+             0, {}, {}},
+    // Never the panel asked: unread, so nothing is written.
+    SignCase{"ReplyNamingAnotherPanel", rowThreeNamesAnother(), {"write", "7=555"}, {}, 1,
+             {"Стела прочитана не полностью, цены не записаны:",
+              "ряд 3, первая половина: нет ответа"}, {}},
+    SignCase{"GradeAndFlagBytes", oddAttributes(), {"write", "7=555"},
+             {{'5', {"355", '0', 0x30}}, {'6', priced(oddAttributes(), '6', "555")},
+              {'F', {"555", '3', 0x33}}},
+             1, {"Стела не приняла цены:", "ряд 7, вторая половина: сорт или флаги изменились",
+                 "ряд 6, первая половина: сорт или флаги изменились"}, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 } // namespace
 

@@ -2,7 +2,7 @@
 // line settings, the device names of port names, the errors of a closed or missing
 // port, the refusal of a held port, and the reader of the message catalogs.
 
-#include "catalog_win.h"
+#include "mofile.h"
 #include "comdevice_win.h"
 #include "listserialports.h"
 #include "portmap.h"

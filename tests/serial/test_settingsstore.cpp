@@ -6,15 +6,18 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <csignal>
 #include <cstdlib>
 #include <optional>
 #include <string>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -238,4 +241,163 @@ TEST_F(Store, ConfigDirectoryThatCannotBeCreatedFails) {
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     expectStoreFailure();
+}
+
+namespace {
+
+const QByteArray kHeader = "Windows Registry Editor Version 5.00\n\n";
+const QByteArray kOurKey = "[HKEY_LOCAL_MACHINE\\Software\\ZEMTA\\ComPort]\n";
+// Our six values as the store writes them (COM3, 19200 8N1, no flow control).
+const QByteArray kOurValues = "\"Port\"=\"COM3\"\n"
+                              "\"BaudRate\"=\"19200\"\n"
+                              "\"StopBits\"=\"1\"\n"
+                              "\"DataBits\"=\"8\"\n"
+                              "\"Parity\"=\"None\"\n"
+                              "\"FlowControl\"=\"None\"\n";
+const QByteArray kOther = "[HKEY_CURRENT_USER\\Software\\Other]\n";
+// "АЗС №12" in CP1251 and "café" in Latin-1: no UTF-8.
+const QByteArray kCp1251Value = "\"Name\"=\"\xC0\xC7\xD1 \xB9" "12\"\n";
+const QByteArray kLatin1Value = "\"Note\"=\"caf\xE9\"\n";
+
+QByteArray crlf(QByteArray s) {
+    return s.replace("\n", "\r\n");
+}
+
+// How the existing store lies on disk.
+enum class Placement {
+    plainFile,
+    linkToElsewhere,     // registry.reg is a relative link to ../elsewhere/store.reg
+    staleTemporaryFiles, // a save stopped while writing left its temporary files behind
+};
+
+struct FileCase {
+    const char* what;
+    Placement placement;
+    QByteArray before;
+    QByteArray after; // empty: the store is refused and stays as it was
+};
+
+const FileCase kFileCases[] = {
+    {"a CP1251 value in another key", Placement::plainFile, kHeader + kOther + kCp1251Value,
+     kHeader + kOther + kCp1251Value + "\n" + kOurKey + kOurValues + "\n"},
+    {"Latin-1 in our own key, a BOM, CRLF, odd blank lines, no final line break",
+     Placement::plainFile,
+     crlf("\xEF\xBB\xBF" + kHeader + "; comment \xFC\n\n\n" + kOther + "\n\n" + kOurKey +
+          "\"Port\"=\"COM1\"\n" + kLatin1Value + "\n\n" + kOther + kCp1251Value).chopped(2),
+     crlf("\xEF\xBB\xBF" + kHeader + "; comment \xFC\n\n\n" + kOther + "\n\n" + kOurKey +
+          "\"Port\"=\"COM3\"\n" + kLatin1Value + kOurValues.mid(14) + "\n\n" + kOther +
+          kCp1251Value).chopped(2)},
+    {"[-key] between two copies stays between them", Placement::plainFile,
+     kHeader + kOurKey + "\"Port\"=\"COM1\"\n" + kLatin1Value + "\n" +
+         "[-HKEY_LOCAL_MACHINE\\Software\\ZEMTA\\ComPort]\n\n" + kOther + kCp1251Value + "\n" +
+         kOurKey + "\"Extra\"=\"kept\"\n\n",
+     kHeader + kOurKey + "\"Port\"=\"COM1\"\n" + kLatin1Value + "\n" +
+         "[-HKEY_LOCAL_MACHINE\\Software\\ZEMTA\\ComPort]\n\n" + kOther + kCp1251Value + "\n" +
+         kOurKey + "\"Extra\"=\"kept\"\n" + kOurValues + "\n"},
+    {"[-parent] after the only copy: the key follows it", Placement::plainFile,
+     kHeader + kOurKey + "\"Port\"=\"COM1\"\n\n[-hkey_local_machine\\software\\zemta]\n",
+     kHeader + kOurKey + "\"Port\"=\"COM1\"\n\n[-hkey_local_machine\\software\\zemta]\n\n" +
+         kOurKey + kOurValues + "\n"},
+    {"two copies without a deletion are one key", Placement::plainFile,
+     kHeader + kOurKey + "\"Port\"=\"COM1\"\n\n" + kOther + kCp1251Value + "\n" + kOurKey +
+         kLatin1Value + "\"port\"=\"COM2\"\n\n",
+     kHeader + kOurKey + "\"Port\"=\"COM3\"\n" + kLatin1Value + kOurValues.mid(14) + "\n" +
+         kOther + kCp1251Value + "\n"},
+    {"binary data left open at the end of the file", Placement::plainFile,
+     kHeader + kOurKey + "\"Data\"=hex:01,\\",
+     kHeader + kOurKey + "\"Data\"=hex:01,\\\n\n" + kOurValues},
+    {"a symbolic link", Placement::linkToElsewhere, kHeader + kOther + kCp1251Value,
+     kHeader + kOther + kCp1251Value + "\n" + kOurKey + kOurValues + "\n"},
+    {"stale temporary files", Placement::staleTemporaryFiles, kHeader + kOurKey + kOurValues,
+     kHeader + kOurKey + kOurValues},
+    {"UTF-16", Placement::plainFile,
+     QByteArray("\xFF\xFEW\0i\0n\0\r\0\n\0", 12), {}},
+    {"lines ending in a lone CR", Placement::plainFile,
+     QByteArray(kHeader + kOurKey + kOurValues).replace('\n', '\r'), {}},
+    {"no registry export", Placement::plainFile, "[section]\nkey=value\n", {}},
+};
+
+void PrintTo(const FileCase& c, std::ostream* os) {
+    *os << c.what;
+}
+
+class StoreFile : public Store, public ::testing::WithParamInterface<FileCase> {};
+
+} // namespace
+
+TEST_P(StoreFile, KeepsEveryByteOutsideItsKey) {
+    const FileCase& c = GetParam();
+    QString file = storePath(); // the file that holds the store's bytes
+    if (c.placement == Placement::linkToElsewhere) {
+        ASSERT_TRUE(QDir().mkpath(storeDir()));
+        ASSERT_TRUE(QDir().mkpath(home_.filePath("elsewhere")));
+        file = home_.filePath("elsewhere/store.reg");
+        ASSERT_EQ(::symlink("../elsewhere/store.reg", QFile::encodeName(storePath())), 0);
+    }
+    {
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(file).absolutePath()));
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(c.before);
+    }
+    if (c.placement == Placement::staleTemporaryFiles) {
+        for (const char* name : {"registry.reg.tmp", "registry.reg.Xy12Ab"}) {
+            QFile f(storeDir() + '/' + name);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("half a store");
+        }
+    }
+
+    if (c.after.isEmpty()) {
+        expectStoreFailure();
+    } else {
+        port_.SaveSettings(stRegistry, kLocation);
+    }
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), c.after.isEmpty() ? c.before : c.after);
+    EXPECT_EQ(QDir(storeDir()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+              QStringList{"registry.reg"})
+        << "temporary files left behind";
+    if (c.placement == Placement::linkToElsewhere) {
+        EXPECT_TRUE(QFileInfo(storePath()).isSymLink());
+        EXPECT_EQ(QDir(home_.filePath("elsewhere")).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{"store.reg"});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Store, StoreFile, ::testing::ValuesIn(kFileCases),
+                         [](const ::testing::TestParamInfo<FileCase>& info) {
+                             std::string name;
+                             for (const char* c = info.param.what; *c; ++c)
+                                 if (std::isalnum(static_cast<unsigned char>(*c)))
+                                     name += *c;
+                             return name;
+                         });
+
+// A save stopped by the system while it writes (here: the file size limit's signal)
+// leaves the old store whole, and the next save leaves no temporary file behind.
+TEST_F(Store, SaveKilledWhileWritingLeavesNothingForTheNextSave) {
+    port_.SaveSettings(stRegistry, kLocation);
+    port_.SetPort("COM12");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        rlimit small{64, 64};
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        std::signal(SIGXFSZ, SIG_DFL);
+        try {
+            port_.SaveSettings(stRegistry, kLocation);
+        } catch (...) {
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << "status " << status;
+    EXPECT_EQ(stored(), kStoredSystemPort);
+
+    port_.SaveSettings(stRegistry, kLocation);
+    EXPECT_TRUE(stored().contains("\"Port\"=\"COM12\"\n"));
+    EXPECT_EQ(QDir(storeDir()).entryList(QDir::Files | QDir::Hidden), QStringList{"registry.reg"});
 }

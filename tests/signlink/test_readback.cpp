@@ -186,7 +186,7 @@ TEST_F(ReadBack, FaultyPanelIsRetriedJudgedAndLeavesTheNextPanelAlone) {
         {"checksum wrong 7 times", [](Faults& f) { f.badChecksumReplies = 7; }, false, 7, false},
         {"checksum right 7th time", [](Faults& f) { f.badChecksumReplies = 6; }, true, 7, false},
         {"O then X", [](Faults& f) { f.badOkByte = true; }, false, 1, false},
-        {"names panel 7", [](Faults& f) { f.replyAddress = '7'; }, true, 1, false},
+        {"names panel 7", [](Faults& f) { f.replyAddress = '7'; }, false, 7, false},
         {"3 bytes extra", [](Faults& f) { f.trailingBytes = 3; }, true, 1, false},
     };
     for (const Case& c : cases) {
