@@ -6,6 +6,7 @@
 // Every error returned is the GetLastError() value of the call that failed.
 
 #include "comdevice_win.h"
+#include "portholder.h"
 
 #include <algorithm>
 #include <string>
@@ -220,6 +221,8 @@ DCB makeDcb(const LineSettings& s) {
 
 struct ComDevice::Impl {
     HANDLE h = INVALID_HANDLE_VALUE;
+    // Tells a program refused the port that this one holds it, while it is open.
+    std::unique_ptr<portholder::HolderRecord> holder;
     QByteArray rx;
     bool discardNull = false;
 
@@ -265,6 +268,11 @@ int ComDevice::open(const std::string& path) {
         return 0;
     if (path.empty())
         return ERROR_FILE_NOT_FOUND;
+    // A port that another program opened through this component is refused as Windows
+    // refuses it, before the system is asked: not every system that runs Windows programs
+    // keeps a second program off a serial device (Wine does not).
+    if (portholder::holderOfDevice(path))
+        return ERROR_ACCESS_DENIED;
     // No sharing: a port that another program holds is refused (ERROR_ACCESS_DENIED).
     const HANDLE h = ::CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
@@ -281,12 +289,14 @@ int ComDevice::open(const std::string& path) {
     }
     d->h = h;
     d->rx.clear();
+    d->holder = std::make_unique<portholder::HolderRecord>(path);
     return 0;
 }
 
 void ComDevice::close() {
     if (!d->open())
         return;
+    d->holder.reset();
     ::CloseHandle(d->h);
     d->h = INVALID_HANDLE_VALUE;
     d->rx.clear();

@@ -68,8 +68,8 @@ QString PanelMismatch::describe() const {
 std::vector<PanelMismatch> checkWrite(const WriteRecord& sent, const SignContents& found) {
     std::vector<PanelMismatch> mismatches;
     for (const SentFrame& frame : sent) {
-        if (frame.row == 0)
-            continue; // the write ended before this frame
+        if (frame.row == 0 || frame.unchanged)
+            continue; // the write ended before this frame, or it needed none
         const PanelReply& reply = found.panel(frame.row, frame.secondHalf);
         PanelMismatch panel;
         panel.row = frame.row;
@@ -98,8 +98,8 @@ std::vector<PanelMismatch> changedAttributes(const WriteRecord& sent, const Sign
                                              const SignContents& after) {
     std::vector<PanelMismatch> changed;
     for (const SentFrame& frame : sent) {
-        if (frame.row == 0 || frame.leftOut || notUsedFrame(frame.frame))
-            continue;
+        if (frame.row == 0 || frame.leftOut || frame.unchanged || notUsedFrame(frame.frame))
+            continue; // no frame went to it, or one that clears grade and flags on purpose
         const PanelReply& was = before.panel(frame.row, frame.secondHalf);
         const PanelReply& now = after.panel(frame.row, frame.secondHalf);
         if (!was.good() || !now.good())
