@@ -6,6 +6,7 @@
 import json
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -170,8 +171,8 @@ def run_cases(work, signs):
     for station in ('north-1', 'south-1'):
         expect(result, station, changed=1, failed=0)
         check(len(written(station)) == 8, f'{station}: write frames to the 8 panels of rows 1-4')
-    for line in ('--- before: COM3: before (first / second half)',
-                 '+++ after: COM3: after, as read back',
+    for line in ('--- before: COM3 (first / second half)',
+                 '+++ after: COM3, as read back',
                  '-row  1: 459 / 459', '+row  1: 461 / 461',  # north-1
                  '-row  4: 571 / 571', '+row  4: 569 / 569'):  # south-1
         check(line in out, f'diff shows {line!r}')
@@ -186,8 +187,26 @@ def run_cases(work, signs):
     check('the price of row 1 is 37, not a quoted string' in out,
           'the refusal says why')
 
+    # A port held by the window: the station fails with the tool's message naming it.
+    window_program = work / 'zemta-stela'
+    shutil.copy('/bin/sleep', window_program)
+    window = subprocess.Popen([window_program, '60'])
+    device = os.path.realpath(signs['north-1'].com_dir / 'COM3')
+    lock = Path('/run/lock') / ('LCK..' + device.removeprefix('/dev/').replace('/', '_'))
+    try:
+        lock.write_text(f'{window.pid:10d}\n')
+        _, out = playbook('06-held-port', '--limit', 'north-1')
+    finally:
+        lock.unlink(missing_ok=True)
+        window.kill()
+        window.wait()
+    expect(recap(out), 'north-1', changed=0, failed=1)
+    check(f'порт занят окном zemta-stela (pid {window.pid})' in out,
+          'the message names the window that holds the port')
+    check(not signs['north-1'].received(), 'north-1: nothing sent while the port is held')
+
     # sign_info returns what the diff run set (the minimal callback prints each result).
-    _, out = playbook('06-sign-info', '--limit', GOOD, book='signs.yml',
+    _, out = playbook('07-sign-info', '--limit', GOOD, book='signs.yml',
                       env={'ANSIBLE_STDOUT_CALLBACK': 'minimal'})
     for station in ('north-1', 'south-1'):
         start = out.find(f'{station} | SUCCESS => ')
@@ -204,15 +223,15 @@ def run_cases(work, signs):
 
     # The documentation renders, and the example's Windows stations pass the syntax check.
     for module in ('zemta.stela.prices', 'zemta.stela.sign_info'):
-        code, out = ansible('ansible-doc', module, name=f'07-doc-{module}')
+        code, out = ansible('ansible-doc', module, name=f'08-doc-{module}')
         check(code == 0 and module.upper() in out and 'RETURN VALUES' in out,
               f'ansible-doc {module}')
     code, out = ansible('ansible-playbook', '--syntax-check', '--limit', 'windows',
                         '-i', EXAMPLE / 'inventory.yml', EXAMPLE / 'prices.yml',
-                        EXAMPLE / 'signs.yml', name='08-syntax-windows')
+                        EXAMPLE / 'signs.yml', name='09-syntax-windows')
     check(code == 0, 'syntax check of the example for the Windows stations')
     code, out = ansible('ansible-galaxy', 'collection', 'build', COLLECTION,
-                        '--output-path', work, name='09-build')
+                        '--output-path', work, name='10-build')
     check(code == 0 and (work / 'zemta-stela-1.0.0.tar.gz').exists(),
           'ansible-galaxy collection build')
 

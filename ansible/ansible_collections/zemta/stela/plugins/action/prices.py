@@ -69,9 +69,9 @@ def price_diff(data: dict) -> dict:
                                         else h.get('after')) for h in halves) + '\n')
     port = data.get('port') or 'the sign'
     return {
-        'before_header': f'{port}: before (first / second half)',
-        'after_header': f'{port}: ' + ('as the write would leave it' if dry_run
-                                      else 'after, as read back'),
+        'before_header': f'{port} (first / second half)',
+        'after_header': f'{port}, ' + ('as the write would leave it' if dry_run
+                                      else 'as read back'),
         'before': ''.join(before),
         'after': ''.join(after),
     }
