@@ -53,9 +53,6 @@ class ZemtaSignAction(ActionBase):
     host. zemta-sign's own --dry-run stands for check mode, so the command itself
     always runs."""
 
-    _supports_check_mode = True
-    _supports_async = False
-
     def _update_module_args(self, module_name, module_args, task_vars):
         super()._update_module_args(module_name, module_args, task_vars)
         module_args['_ansible_check_mode'] = False
