@@ -1,0 +1,564 @@
+// The price journal: records, the hash chain, the locked append and the reader.
+#include "journal.h"
+
+#include "journalfile.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonValue>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QSysInfo>
+
+#include <algorithm>
+
+namespace journal {
+
+namespace {
+
+// Content bytes of a reply: price x3, the third again, grade code, flag byte.
+constexpr int kStateFrom = 2;
+constexpr int kStateLength = 6;
+// Where the tail of the file is read from, backwards, in pieces of this size.
+constexpr qint64 kTailPiece = 64 * 1024;
+
+QByteArray hexOrNull(const std::optional<QByteArray>& bytes) {
+    return bytes ? '"' + bytes->toHex() + '"' : QByteArrayLiteral("null");
+}
+
+// {"1": [first, second], ..., "10": [...]} for the rows where `include` holds.
+template <typename Cell>
+QByteArray rowMap(const Cell& cell, const std::function<bool(int row)>& include = {}) {
+    QByteArray out = "{";
+    for (int row = 1; row <= 10; ++row) {
+        if (include && !include(row))
+            continue;
+        if (out.size() > 1)
+            out += ',';
+        out += '"' + QByteArray::number(row) + "\":[" + cell(row, false) + ',' + cell(row, true) +
+               ']';
+    }
+    return out + '}';
+}
+
+QByteArray nowText() {
+    const QDateTime now = QDateTime::currentDateTime();
+    // A numeric offset even for UTC ("+00:00", not "Z").
+    return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs).toLatin1();
+}
+
+QByteArray newId() {
+    const quint64 random = QRandomGenerator::system()->generate64();
+    return QByteArray::number(random, 16).rightJustified(16, '0');
+}
+
+// The last line of the file (without its newline) and whether the file ends in one.
+QByteArray lastLine(LockedFile& file, qint64 size, bool& endsInNewline) {
+    endsInNewline = true;
+    if (size <= 0)
+        return {};
+    QByteArray tail;
+    qint64 pos = size;
+    while (pos > 0) {
+        const qint64 from = std::max<qint64>(0, pos - 4096);
+        tail.prepend(file.readAt(from, pos - from));
+        pos = from;
+        const qsizetype end = tail.endsWith('\n') ? tail.size() - 1 : tail.size();
+        const qsizetype start = tail.lastIndexOf('\n', end - 1);
+        if (start >= 0 || pos == 0) {
+            endsInNewline = tail.endsWith('\n');
+            return tail.mid(start + 1, end - start - 1);
+        }
+    }
+    return {};
+}
+
+std::optional<Record> parseLine(const QByteArray& line, int number) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    Record record;
+    record.line = number;
+    record.object = document.object();
+    record.event = record.object.value(QLatin1String("event")).toString();
+    record.time =
+        QDateTime::fromString(record.object.value(QLatin1String("time")).toString(), Qt::ISODateWithMs);
+    if (record.event.isEmpty() || !record.time.isValid())
+        return std::nullopt;
+    return record;
+}
+
+// The latest state of every panel, from the records at the end of the file backwards
+// until every panel is known or the file's start is reached.
+SignStates latestStates(LockedFile& file, qint64 size) {
+    SignStates latest;
+    int known = 0;
+    std::array<bool, 20> found{};
+    auto take = [&](const QByteArray& line) {
+        if (line.isEmpty())
+            return;
+        const std::optional<Record> record = parseLine(line, 0);
+        if (!record)
+            return;
+        const SignStates stated = statedBy(*record);
+        for (int i = 0; i < 20; ++i)
+            if (stated.at(i) && !found.at(i)) {
+                found.at(i) = true;
+                latest.at(i) = stated.at(i);
+                ++known;
+            }
+    };
+    QByteArray carry;
+    qint64 pos = size;
+    while (pos > 0 && known < 20) {
+        const qint64 from = std::max<qint64>(0, pos - kTailPiece);
+        QByteArray piece = file.readAt(from, pos - from);
+        if (piece.isEmpty())
+            break;
+        piece += carry;
+        pos = from;
+        qsizetype end = piece.size();
+        for (;;) {
+            const qsizetype start = piece.lastIndexOf('\n', end - 1);
+            if (start < 0)
+                break;
+            take(piece.mid(start + 1, end - start - 1));
+            if (known == 20)
+                return latest;
+            end = start;
+        }
+        carry = piece.left(end);
+    }
+    if (pos == 0 && known < 20)
+        take(carry);
+    return latest;
+}
+
+QString halfName(bool secondHalf) {
+    return secondHalf ? QStringLiteral("вторая половина") : QStringLiteral("первая половина");
+}
+
+std::optional<QByteArray> hexField(const QJsonValue& value) {
+    if (!value.isString())
+        return std::nullopt;
+    return QByteArray::fromHex(value.toString().toLatin1());
+}
+
+// The cells of a row map: (row, second half) -> value.
+template <typename F> void forEachCell(const QJsonValue& map, F f) {
+    const QJsonObject rows = map.toObject();
+    for (auto it = rows.begin(); it != rows.end(); ++it) {
+        bool ok = false;
+        const int row = it.key().toInt(&ok);
+        const QJsonArray halves = it.value().toArray();
+        if (!ok || row < 1 || row > 10 || halves.size() != 2)
+            continue;
+        f(row, false, halves.at(0));
+        f(row, true, halves.at(1));
+    }
+}
+
+// "ряд 3: 469", "ряд 3: 469 / 459", "ряд 3, вторая половина: 459" for the panels stated.
+QStringList rowPrices(const std::array<std::optional<QString>, 20>& prices) {
+    QStringList parts;
+    for (int row = 10; row >= 1; --row) {
+        const auto& first = prices.at(panelIndex(row, false));
+        const auto& second = prices.at(panelIndex(row, true));
+        const QString name = QStringLiteral("ряд %1").arg(row);
+        if (first && second)
+            parts << name + QStringLiteral(": ") +
+                         (*first == *second ? *first : *first + QStringLiteral(" / ") + *second);
+        else if (first || second)
+            parts << name + QStringLiteral(", ") + halfName(bool(second)) + QStringLiteral(": ") +
+                         (first ? *first : *second);
+    }
+    return parts;
+}
+
+QString describeWrite(const Record& record) {
+    const QJsonObject& o = record.object;
+    if (o.contains(QLatin1String("error")))
+        return QStringLiteral("запись не выполнена: ") + o.value(QLatin1String("error")).toString();
+    std::array<std::optional<QString>, 20> written;
+    std::array<QString, 20> verdicts;
+    std::array<std::optional<QByteArray>, 20> sent;
+    std::array<std::optional<QByteArray>, 20> after;
+    forEachCell(o.value(QLatin1String("verdict")), [&](int row, bool second, const QJsonValue& v) {
+        verdicts.at(panelIndex(row, second)) = v.toString();
+    });
+    forEachCell(o.value(QLatin1String("sent")), [&](int row, bool second, const QJsonValue& v) {
+        sent.at(panelIndex(row, second)) = hexField(v);
+    });
+    forEachCell(o.value(QLatin1String("after")), [&](int row, bool second, const QJsonValue& v) {
+        after.at(panelIndex(row, second)) = hexField(v);
+    });
+    QStringList problems;
+    for (int row = 10; row >= 1; --row)
+        for (const bool second : {false, true}) {
+            const int i = panelIndex(row, second);
+            const QString& verdict = verdicts.at(i);
+            const QString panel = QStringLiteral("ряд %1, ").arg(row) + halfName(second);
+            if (verdict == QLatin1String("written") && sent.at(i))
+                written.at(i) = signlink::signText(sent.at(i)->mid(2, 3));
+            else if (verdict == QLatin1String("not_taken"))
+                problems << panel + QStringLiteral(": не приняла") +
+                                (after.at(i) ? QStringLiteral(", на стеле ") + priceOf(*after.at(i))
+                                             : QString());
+            else if (verdict == QLatin1String("no_reply"))
+                problems << panel + QStringLiteral(": нет ответа");
+            else if (verdict == QLatin1String("left_out"))
+                problems << panel + QStringLiteral(": не записана");
+        }
+    const QStringList changed = rowPrices(written);
+    QString text = changed.isEmpty() ? QStringLiteral("запись: без изменений")
+                                     : QStringLiteral("записано: ") + changed.join(QStringLiteral("; "));
+    if (!problems.isEmpty())
+        text += QStringLiteral("; не подтверждено: ") + problems.join(QStringLiteral("; "));
+    return text;
+}
+
+QString describeCommand(const Record& record) {
+    const QJsonObject& o = record.object;
+    const QByteArray sent = hexField(o.value(QLatin1String("sent"))).value_or(QByteArray());
+    QString what;
+    if (record.event == kBrightness)
+        what = sent == "LA" ? QStringLiteral("яркость автоматическая")
+                            : QStringLiteral("яркость ручная: ") + QString::fromLatin1(sent.mid(2));
+    else
+        what = QStringLiteral("эффекты: ") +
+               QString::number(sent.size() > 1 ? static_cast<unsigned char>(sent.at(1)) : 0);
+    if (o.contains(QLatin1String("error")))
+        return what + QStringLiteral(" — не выполнено: ") + o.value(QLatin1String("error")).toString();
+    return what + (o.value(QLatin1String("confirmed")).toBool() ? QStringLiteral(" — подтверждено")
+                                                                : QStringLiteral(" — не подтверждено"));
+}
+
+} // namespace
+
+Context currentContext(const QString& program, const QString& version) {
+    return {program, version, QSysInfo::machineHostName(), loginName()};
+}
+
+QString defaultPath() {
+    const QString named = qEnvironmentVariable("ZEMTA_JOURNAL");
+    if (!named.isEmpty())
+        return named;
+    return installedCopy() ? stationPath() : userPath();
+}
+
+QString defaultPathReason() {
+    if (!qEnvironmentVariable("ZEMTA_JOURNAL").isEmpty())
+        return QStringLiteral("named by ZEMTA_JOURNAL");
+    return installedCopy() ? QStringLiteral("the station's journal, for every account")
+                           : QStringLiteral("this copy is not installed: the user's own journal");
+}
+
+PanelState stateOf(const signlink::PanelReply& reply) {
+    if (!reply.good() || reply.bytes.size() < kStateFrom + kStateLength)
+        return std::nullopt;
+    return reply.bytes.mid(kStateFrom, kStateLength);
+}
+
+SignStates statesOf(const signlink::SignContents& contents) {
+    SignStates states;
+    for (int row = 1; row <= 10; ++row)
+        for (const bool second : {false, true})
+            states.at(panelIndex(row, second)) = stateOf(contents.panel(row, second));
+    return states;
+}
+
+bool sameShowing(const QByteArray& a, const QByteArray& b) {
+    if (a.size() != kStateLength || b.size() != kStateLength)
+        return a == b;
+    return a.left(3) == b.left(3) && a.at(4) == b.at(4) && (a.at(5) & 3) == (b.at(5) & 3);
+}
+
+// --- writing -----------------------------------------------------------------------------
+
+Journal::Journal(QString path, Context context)
+    : path_(std::move(path)), context_(std::move(context)) {}
+
+void Journal::fail(const QString& error) {
+    failed_ = true;
+    if (told_ || !onFailure_)
+        return;
+    told_ = true;
+    onFailure_(path_, error);
+}
+
+bool Journal::append(const QString& event, const QString& port, const Body& body,
+                     bool needsLatest) {
+    QString error;
+    const std::unique_ptr<LockedFile> file = LockedFile::open(path_, error);
+    if (!file) {
+        fail(error);
+        return false;
+    }
+    const qint64 size = file->size();
+    if (size < 0) {
+        fail(QStringLiteral("cannot read the file's size"));
+        return false;
+    }
+    const std::optional<QByteArray> fields = body(needsLatest ? latestStates(*file, size) : SignStates{});
+    if (!fields)
+        return false;
+    bool endsInNewline = true;
+    const QByteArray previous = lastLine(*file, size, endsInNewline);
+
+    QByteArray line;
+    // A line cut short by a write that never ended is closed first: the record starts on
+    // a line of its own.
+    if (!endsInNewline)
+        line += '\n';
+    line += "{\"time\":\"" + nowText() + "\",\"host\":" + asciiJsonString(context_.host) +
+            ",\"user\":" + asciiJsonString(context_.user) +
+            ",\"program\":" + asciiJsonString(context_.program) +
+            ",\"version\":" + asciiJsonString(context_.version) +
+            ",\"port\":" + asciiJsonString(port) + ",\"event\":" + asciiJsonString(event) + ',' +
+            *fields + ",\"prev\":" + (size > 0 ? '"' + lineHash(previous) + '"' : "null") + "}\n";
+    if (!file->append(line, error)) {
+        fail(error);
+        return false;
+    }
+    return true;
+}
+
+bool Journal::observe(const QString& port, const signlink::SignContents& read) {
+    const SignStates now = statesOf(read);
+    return append(
+        kObserved, port,
+        [&](const SignStates& latest) -> std::optional<QByteArray> {
+            std::array<bool, 20> changed{};
+            bool any = false;
+            for (int i = 0; i < 20; ++i) {
+                changed.at(i) = now.at(i) && (!latest.at(i) || !sameShowing(*now.at(i), *latest.at(i)));
+                any = any || changed.at(i);
+            }
+            if (!any)
+                return std::nullopt;
+            const auto cell = [&](int row, bool second) {
+                const int i = panelIndex(row, second);
+                return hexOrNull(changed.at(i) ? now.at(i) : std::nullopt);
+            };
+            return "\"shows\":" + rowMap(cell, [&](int row) {
+                       return changed.at(panelIndex(row, false)) || changed.at(panelIndex(row, true));
+                   });
+        },
+        true);
+}
+
+QString Journal::writeStarted(const QString& port, const signlink::SignContents& before) {
+    const QByteArray id = newId();
+    const SignStates states = statesOf(before);
+    append(kWriteStarted, port, [&](const SignStates&) -> std::optional<QByteArray> {
+        return "\"id\":\"" + id + "\",\"before\":" + rowMap([&](int row, bool second) {
+                   return hexOrNull(states.at(panelIndex(row, second)));
+               });
+    });
+    return QString::fromLatin1(id);
+}
+
+void Journal::writeResult(const QString& port, const QString& id, const WriteResults& results) {
+    append(kWrite, port, [&](const SignStates&) -> std::optional<QByteArray> {
+        const auto at = [&](int row, bool second) -> const PanelResult& {
+            return results.at(panelIndex(row, second));
+        };
+        const QByteArray sent = rowMap([&](int row, bool second) { return hexOrNull(at(row, second).sent); },
+                                       [&](int row) { return at(row, false).sent || at(row, true).sent; });
+        const QByteArray after = rowMap([&](int row, bool second) {
+            const PanelResult& panel = at(row, second);
+            return hexOrNull(panel.after ? stateOf({*panel.after}) : std::nullopt);
+        });
+        const QByteArray verdict =
+            rowMap([&](int row, bool second) { return asciiJsonString(at(row, second).verdict); });
+        return "\"id\":" + asciiJsonString(id) + ",\"sent\":" + sent + ",\"after\":" + after +
+               ",\"verdict\":" + verdict;
+    });
+}
+
+void Journal::writeFailed(const QString& port, const QString& id, const QString& error) {
+    append(kWrite, port, [&](const SignStates&) -> std::optional<QByteArray> {
+        return "\"id\":" + (id.isEmpty() ? QByteArrayLiteral("null") : asciiJsonString(id)) +
+               ",\"error\":" + asciiJsonString(error);
+    });
+}
+
+void Journal::command(const QString& event, const QString& port, const QByteArray& sent,
+                      const std::optional<QByteArray>& reply, bool confirmed, const QString& answer) {
+    append(event, port, [&](const SignStates&) -> std::optional<QByteArray> {
+        return "\"sent\":\"" + sent.toHex() + "\",\"reply\":" + hexOrNull(reply) +
+               ",\"confirmed\":" + (confirmed ? "true" : "false") +
+               ",\"answer\":" + asciiJsonString(answer);
+    });
+}
+
+void Journal::commandFailed(const QString& event, const QString& port, const QByteArray& sent,
+                            const QString& error) {
+    append(event, port, [&](const SignStates&) -> std::optional<QByteArray> {
+        return "\"sent\":\"" + sent.toHex() + "\",\"error\":" + asciiJsonString(error);
+    });
+}
+
+// --- reading -----------------------------------------------------------------------------
+
+JournalContents parseJournal(const QByteArray& data) {
+    JournalContents contents;
+    qsizetype pos = 0;
+    int number = 0;
+    while (pos < data.size()) {
+        qsizetype end = data.indexOf('\n', pos);
+        const bool complete = end >= 0;
+        if (!complete)
+            end = data.size();
+        ++number;
+        const QByteArray line = data.mid(pos, end - pos);
+        pos = end + 1;
+        // A last line without its newline was cut short, even when it parses.
+        const std::optional<Record> record = complete ? parseLine(line, number) : std::nullopt;
+        if (record)
+            contents.records.push_back(*record);
+        else
+            contents.tornLines.push_back(number);
+    }
+    contents.lines = number;
+    return contents;
+}
+
+bool readJournal(const QString& path, JournalContents& contents, QString& error) {
+    QFile file(path);
+    if (!file.exists()) {
+        contents = {};
+        return true;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = file.errorString();
+        return false;
+    }
+    contents = parseJournal(file.readAll());
+    return true;
+}
+
+QByteArray lineHash(const QByteArray& line) {
+    return QCryptographicHash::hash(line, QCryptographicHash::Sha256).toHex();
+}
+
+ChainCheck checkChain(const QByteArray& data) {
+    ChainCheck check;
+    qsizetype pos = 0;
+    QByteArray previousHash;
+    while (pos < data.size()) {
+        qsizetype end = data.indexOf('\n', pos);
+        const bool complete = end >= 0;
+        if (!complete)
+            end = data.size();
+        const QByteArray line = data.mid(pos, end - pos);
+        pos = end + 1;
+        ++check.lines;
+        const std::optional<Record> record = complete ? parseLine(line, check.lines) : std::nullopt;
+        if (!record) {
+            ++check.torn;
+        } else if (check.firstBroken == 0) {
+            const QJsonValue prev = record->object.value(QLatin1String("prev"));
+            const bool holds = check.lines == 1 ? prev.isNull()
+                                                : prev.toString().toLatin1() == previousHash;
+            if (!holds)
+                check.firstBroken = check.lines;
+        }
+        previousHash = lineHash(line);
+    }
+    return check;
+}
+
+SignStates statedBy(const Record& record) {
+    SignStates states;
+    QLatin1String field("");
+    if (record.event == kObserved)
+        field = QLatin1String("shows");
+    else if (record.event == kWriteStarted)
+        field = QLatin1String("before");
+    else if (record.event == kWrite)
+        field = QLatin1String("after");
+    else
+        return states;
+    forEachCell(record.object.value(field), [&](int row, bool second, const QJsonValue& value) {
+        const std::optional<QByteArray> state = hexField(value);
+        if (state && state->size() == kStateLength)
+            states.at(panelIndex(row, second)) = state;
+    });
+    return states;
+}
+
+std::array<PanelAt, 20> panelsAt(const JournalContents& contents, const QDateTime& moment) {
+    std::array<PanelAt, 20> panels;
+    for (const Record& record : contents.records) {
+        if (record.time > moment)
+            continue;
+        const SignStates stated = statedBy(record);
+        for (int i = 0; i < 20; ++i)
+            if (stated.at(i))
+                panels.at(i) = {stated.at(i), record.time, record.event};
+    }
+    return panels;
+}
+
+std::vector<QString> interruptedWrites(const JournalContents& contents) {
+    QSet<QString> finished;
+    for (const Record& record : contents.records)
+        if (record.event == kWrite)
+            finished.insert(record.object.value(QLatin1String("id")).toString());
+    std::vector<QString> interrupted;
+    for (const Record& record : contents.records)
+        if (record.event == kWriteStarted) {
+            const QString id = record.object.value(QLatin1String("id")).toString();
+            if (!finished.contains(id))
+                interrupted.push_back(id);
+        }
+    return interrupted;
+}
+
+// --- text --------------------------------------------------------------------------------
+
+QByteArray asciiJsonString(const QString& text) {
+    QByteArray out = "\"";
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == '"' || u == '\\') {
+            out += '\\';
+            out += static_cast<char>(u);
+        } else if (u < 0x20 || u >= 0x7F) {
+            out += "\\u" + QByteArray::number(u, 16).rightJustified(4, '0');
+        } else {
+            out += static_cast<char>(u);
+        }
+    }
+    return out + '"';
+}
+
+QString priceOf(const QByteArray& state) {
+    return signlink::signText(state.left(3));
+}
+
+QString describe(const Record& record, bool interrupted) {
+    if (record.event == kObserved) {
+        std::array<std::optional<QString>, 20> prices;
+        forEachCell(record.object.value(QLatin1String("shows")),
+                    [&](int row, bool second, const QJsonValue& value) {
+                        if (const auto state = hexField(value))
+                            prices.at(panelIndex(row, second)) = priceOf(*state);
+                    });
+        return QStringLiteral("на стеле замечено: ") + rowPrices(prices).join(QStringLiteral("; "));
+    }
+    if (record.event == kWriteStarted)
+        return interrupted ? QStringLiteral("запись начата и прервана: результата нет")
+                           : QStringLiteral("запись начата");
+    if (record.event == kWrite)
+        return describeWrite(record);
+    if (record.event == kBrightness || record.event == kEffect)
+        return describeCommand(record);
+    return record.event;
+}
+
+} // namespace journal
