@@ -12,6 +12,7 @@ const std::pair<const char*, Command> kCommands[] = {
     {"find", Command::Find},
     {"read", Command::Read},
     {"write", Command::Write},
+    {"verify", Command::Verify},
     {"brightness", Command::Brightness},
     {"effect", Command::Effect},
 };
@@ -67,7 +68,7 @@ bool isPrice(const QString& text) {
 
 bool takesPort(Command command) {
     return command == Command::Read || command == Command::Write ||
-           command == Command::Brightness || command == Command::Effect;
+           command == Command::Verify || command == Command::Brightness || command == Command::Effect;
 }
 
 // The arguments of one command, taken one by one.
@@ -97,6 +98,10 @@ public:
         case Command::Write:
             if (result_.changes.empty())
                 fail(command_, QStringLiteral("nothing to write: give ROW=PRICE or --unused ROW"));
+            break;
+        case Command::Verify:
+            if (result_.changes.empty())
+                fail(command_, QStringLiteral("nothing to verify: give ROW=PRICE or --unused ROW"));
             break;
         case Command::Brightness:
             if (!levelGiven_)
@@ -135,9 +140,13 @@ private:
             result_.port = valueOf(name, inlineValue, args, i);
             if (result_.port.isEmpty())
                 fail(command_, QStringLiteral("--port needs a port name"));
-        } else if (name == QLatin1String("--json") && command_ == Command::Read && !inlineValue) {
+        } else if (name == QLatin1String("--json") &&
+                   (command_ == Command::Read || takesRows()) && !inlineValue) {
             result_.json = true;
-        } else if (name == QLatin1String("--unused") && command_ == Command::Write) {
+        } else if (name == QLatin1String("--dry-run") && command_ == Command::Write &&
+                   !inlineValue) {
+            result_.dryRun = true;
+        } else if (name == QLatin1String("--unused") && takesRows()) {
             inUnusedList_ = true;
             unusedListLength_ = 0;
             if (inlineValue)
@@ -161,8 +170,11 @@ private:
         }
     }
 
+    // write and verify: prices by row and rows not used.
+    bool takesRows() const { return command_ == Command::Write || command_ == Command::Verify; }
+
     void positional(const QString& arg) {
-        if (command_ == Command::Write) {
+        if (takesRows()) {
             if (arg.contains(QLatin1Char('='))) {
                 endUnusedList();
                 priceRow(arg);
@@ -236,7 +248,7 @@ private:
 
     Command command_;
     Invocation& result_;
-    std::set<int> named_; // write: rows given a price or marked --unused
+    std::set<int> named_; // write, verify: rows given a price or marked --unused
     bool inUnusedList_ = false;
     int unusedListLength_ = 0;
     bool levelGiven_ = false;

@@ -12,7 +12,7 @@
 
 namespace cli {
 
-enum class Command { Ports, Find, Read, Write, Brightness, Effect };
+enum class Command { Ports, Find, Read, Write, Verify, Brightness, Effect };
 
 // Everything the command line asked for.
 struct Invocation {
@@ -22,8 +22,9 @@ struct Invocation {
     bool verbose = false;
     QString port; // --port; empty: search for the sign first
 
-    bool json = false;             // read
-    signlink::RowChanges changes;  // write
+    bool json = false;             // read, write, verify
+    bool dryRun = false;           // write
+    signlink::RowChanges changes;  // write; verify: the prices expected
     std::optional<int> level;      // brightness: 0..9; none: automatic
     int interval = 0;              // effect: 0..9
     std::array<bool, 4> effects{}; // effect: "Эф.1".."Эф.4"

@@ -2,13 +2,16 @@
 
 #include "brightness.h"
 #include "discovery.h"
+#include "jsonout.h"
 #include "listserialports.h"
+#include "portholder.h"
 #include "portmap.h"
 #include "pricewrite.h"
 #include "readback.h"
 #include "rowchange.h"
 #include "tcomport.h"
 #include "writecheck.h"
+#include "writeresult.h"
 
 #include <QCoreApplication>
 
@@ -24,6 +27,8 @@ using signlink::SignContents;
 
 const QString kBadPanel = QStringLiteral("XX.XX");
 const QString kNotUsedPrice = QStringLiteral("---");
+// The window's program, as a port's holder is named.
+const QString kWindowProgram = QStringLiteral("zemta-stela");
 
 // The port component and the link as the window holds them, with the diagnostic log
 // and the message pump wired to the console. Destroying it closes the port.
@@ -155,46 +160,9 @@ QString table(const SignContents& sign) {
     return text.join(QLatin1Char('\n'));
 }
 
-QString jsonString(const QString& text) {
-    QString out = QStringLiteral("\"");
-    for (QChar c : text) {
-        if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
-            out += QLatin1Char('\\') + c;
-        else if (c.unicode() < 0x20)
-            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out + QLatin1Char('"');
-}
-
-QString jsonHalf(const PanelReply& reply) {
-    if (!reply.good())
-        return QStringLiteral(
-            R"({"price": null, "grade": null, "snowflake": false, "euro": false, "ok": false})");
-    const int grade = reply.gradeIndex();
-    const auto boolean = [](bool b) {
-        return b ? QStringLiteral("true") : QStringLiteral("false");
-    };
-    return QStringLiteral(R"({"price": %1, "grade": %2, "snowflake": %3, "euro": %4, "ok": true})")
-        .arg(jsonString(signlink::signText(reply.price())),
-             grade < 0 ? QStringLiteral("null") : jsonString(signlink::kGradeNames.at(grade)),
-             boolean(reply.snowflake()), boolean(reply.euro()));
-}
-
-QString json(const SignContents& sign, const QString& port) {
-    QStringList rows;
-    for (int row = 10; row >= 1; --row)
-        rows << QStringLiteral(R"(  {"row": %1, "first": %2, "second": %3})")
-                    .arg(QString::number(row), jsonHalf(sign.panel(row, false)),
-                         jsonHalf(sign.panel(row, true)));
-    return QStringLiteral("{\"port\": %1, \"rows\": [\n%2\n]}")
-        .arg(jsonString(port), rows.join(QStringLiteral(",\n")));
-}
-
 int readCommand(const Invocation& call, Session& session, Console& console) {
     const SignContents sign = readSign(session, console, QStringLiteral("Чтение"));
-    console.out(call.json ? json(sign, session.port().Port()) : table(sign));
+    console.out(call.json ? asciiJson(readJson(session.port().Port(), sign)) : table(sign));
     const int unanswered = 20 - sign.goodPanels();
     if (unanswered == 0)
         return kDone;
@@ -211,39 +179,154 @@ QString heldPrices(const SignContents& sign, int row) {
     return first == second ? first : first + QLatin1Char('/') + second;
 }
 
+// "ряд 3, первая половина: 459 -> 469" for each panel a write would send a frame.
+QStringList planLines(const signlink::WriteOutcome& outcome) {
+    QStringList lines;
+    for (int row = 10; row >= 1; --row)
+        for (const bool second : {false, true}) {
+            const signlink::PanelOutcome& panel = outcome.panel(row, second);
+            if (panel.verdict != signlink::PanelVerdict::WouldWrite)
+                continue;
+            const QString was = priceText(PanelReply{panel.before.value_or(QByteArray())});
+            const QString next = signlink::signText(panel.planned->mid(2, 3));
+            QString line = QStringLiteral("ряд %1, %2: %3 -> %4")
+                               .arg(QString::number(row),
+                                    second ? QStringLiteral("вторая половина")
+                                           : QStringLiteral("первая половина"),
+                                    was, next);
+            if (was == next)
+                line += QStringLiteral(" (сорт или флаги)");
+            lines << line;
+        }
+    return lines;
+}
+
+const QString kNoChange = QStringLiteral("без изменений");
+
+// The outcome on standard output: the JSON object, or `text` (kNoChange when empty).
+void printOutcome(const Invocation& call, Console& console, const signlink::WriteOutcome& outcome,
+                  const QStringList& text) {
+    if (call.json)
+        console.out(asciiJson(writeJson(outcome, std::nullopt)));
+    else if (!outcome.changed)
+        console.out(kNoChange);
+    else if (!text.isEmpty())
+        console.out(text.join(QLatin1Char('\n')));
+}
+
+// A dry run: the plan of a write, sent nowhere.
+int dryRunCommand(const Invocation& call, Session& session, Console& console) {
+    signlink::ChangedRows rows(call.changes);
+    const SignContents reported = readSign(session, console, QStringLiteral("Чтение"));
+    // The write sends nothing unless every panel answered: nor would this plan.
+    const bool refused = reported.goodPanels() < 20;
+    const signlink::WriteOutcome outcome = signlink::dryRunOutcome(
+        session.port().Port(), reported, signlink::planFrames(reported, rows), refused);
+    if (refused) {
+        if (call.json)
+            console.out(asciiJson(writeJson(outcome, std::nullopt)));
+        console.err(signlink::describeUnreadPanels(reported));
+        return kNotConfirmed;
+    }
+    printOutcome(call, console, outcome, planLines(outcome));
+    return kDone;
+}
+
 int writeCommand(const Invocation& call, Session& session, Console& console) {
+    if (call.dryRun)
+        return dryRunCommand(call, session, console);
     const signlink::RowChanges& changes = call.changes;
     signlink::ChangedRows rows(
         changes, [&](int position) { console.progress(QStringLiteral("Запись"), position); });
     // A script wants all or nothing: a panel that cannot be read stops the whole write.
+    // Only the panels that do not show their planned frame yet are sent one.
     const signlink::PlannedWrite write = signlink::writeAfterReading(
         session.link(), rows, nullptr,
         [&] { return readSign(session, console, QStringLiteral("Чтение")); },
-        signlink::UnreadPanels::Refuse);
+        signlink::UnreadPanels::Refuse, signlink::PlannedFrameSending::OnlyDiffering);
     const SignContents& before = write.reported;
+    const QString port = session.port().Port();
+    const signlink::PlannedFrames plan = signlink::planFrames(before, rows);
     if (!write.sent) {
+        if (call.json)
+            console.out(asciiJson(
+                writeJson(signlink::writeOutcome(port, write, plan, nullptr, {}), std::nullopt)));
         console.err(signlink::describeUnreadPanels(before));
         return kNotConfirmed;
     }
     console.endProgress();
+    const bool sentAny = std::any_of(write.sent->begin(), write.sent->end(),
+                                     [](const signlink::SentFrame& f) { return !f.frame.isEmpty() && !f.unchanged; });
+    if (!sentAny) {
+        printOutcome(call, console, signlink::writeOutcome(port, write, plan, nullptr, {}), {});
+        return kDone;
+    }
+    // Every panel is read back, not only those written: a script's only evidence.
     const SignContents after = readSign(session, console, QStringLiteral("Проверка"));
     const std::vector<signlink::PanelMismatch> notTaken = signlink::checkWrite(*write.sent, after);
+    const signlink::WriteOutcome outcome =
+        signlink::writeOutcome(port, write, plan, &after, notTaken);
 
+    QStringList lines;
     for (int row = 10; row >= 1; --row) {
         const auto price = changes.prices.find(row);
         if (price == changes.prices.end() && changes.notUsed.count(row) == 0)
             continue;
+        const auto verdict = [&](bool second) { return outcome.panel(row, second).verdict; };
+        using signlink::PanelVerdict;
+        const bool written = verdict(false) == PanelVerdict::Written ||
+                             verdict(true) == PanelVerdict::Written;
         const bool taken = std::none_of(notTaken.begin(), notTaken.end(),
                                         [row](const auto& panel) { return panel.row == row; });
-        if (taken)
-            console.out(QStringLiteral("ряд %1: %2 -> %3")
-                            .arg(QString::number(row), heldPrices(before, row),
-                                 price != changes.prices.end() ? QString::fromLatin1(price->second)
-                                                               : kNotUsedPrice));
+        if (written && taken)
+            lines << QStringLiteral("ряд %1: %2 -> %3")
+                         .arg(QString::number(row), heldPrices(before, row),
+                              price != changes.prices.end() ? QString::fromLatin1(price->second)
+                                                            : kNotUsedPrice);
     }
+    printOutcome(call, console, outcome, lines);
     if (notTaken.empty())
         return kDone;
     console.err(signlink::describeMismatches(notTaken));
+    return kNotConfirmed;
+}
+
+// --- verify ------------------------------------------------------------------------------
+
+inline const QString kNotAsExpected = QStringLiteral("Стела показывает не те цены:");
+
+int verifyCommand(const Invocation& call, Session& session, Console& console) {
+    const SignContents sign = readSign(session, console, QStringLiteral("Чтение"));
+    QStringList problems, confirmed;
+    for (int row = 10; row >= 1; --row) {
+        if (call.changes.prices.count(row) == 0 && call.changes.notUsed.count(row) == 0)
+            continue;
+        const QString expected = expectedPrice(call.changes, row);
+        bool rowShows = true;
+        for (const bool second : {false, true}) {
+            const PanelReply& reply = sign.panel(row, second);
+            const QString where = QStringLiteral("ряд %1, %2: ").arg(
+                QString::number(row),
+                second ? QStringLiteral("вторая половина") : QStringLiteral("первая половина"));
+            if (!reply.good()) {
+                problems << where + QStringLiteral("нет ответа");
+                rowShows = false;
+            } else if (signlink::signText(reply.price()) != expected) {
+                problems << where + QStringLiteral("ожидается ") + expected +
+                                QStringLiteral(", на стеле ") + signlink::signText(reply.price());
+                rowShows = false;
+            }
+        }
+        if (rowShows)
+            confirmed << QStringLiteral("ряд %1: %2").arg(QString::number(row), expected);
+    }
+    if (call.json)
+        console.out(asciiJson(verifyJson(session.port().Port(), sign, call.changes, problems)));
+    else if (!confirmed.isEmpty())
+        console.out(confirmed.join(QLatin1Char('\n')));
+    if (problems.isEmpty())
+        return kDone;
+    console.err(kNotAsExpected + QLatin1Char('\n') + problems.join(QLatin1Char('\n')));
     return kNotConfirmed;
 }
 
@@ -306,6 +389,8 @@ int signCommand(const Invocation& call, Console& console) {
             return readCommand(call, session, console);
         case Command::Write:
             return writeCommand(call, session, console);
+        case Command::Verify:
+            return verifyCommand(call, session, console);
         case Command::Brightness:
             return brightnessCommand(call, session, console);
         case Command::Effect:
@@ -316,8 +401,22 @@ int signCommand(const Invocation& call, Console& console) {
         return kDone;
     } catch (const EComPort& e) {
         console.endProgress();
-        console.err(QStringLiteral("zemta-sign: ") + session.port().Port() + QStringLiteral(": ") +
-                    QString::fromUtf8(e.what()));
+        const QString port = session.port().Port();
+        // A port our own window holds is named, with what to do about it.
+        std::optional<portholder::Holder> holder;
+        if (e.ErrorCode() == CError_OpenFailed && !call.port.isEmpty())
+            holder = portholder::holderOf(call.port);
+        if (holder && holder->program != kWindowProgram)
+            holder.reset();
+        const QString message =
+            holder ? port + QStringLiteral(": порт занят окном zemta-stela (pid %1): закройте "
+                                           "окно или запишите цены в нём")
+                                .arg(holder->pid)
+                   : QStringLiteral("zemta-sign: ") + port + QStringLiteral(": ") +
+                         QString::fromUtf8(e.what());
+        if (call.json)
+            console.out(asciiJson(portFailureJson(port, message, holder)));
+        console.err(message);
         return kPortUnusable;
     }
 }

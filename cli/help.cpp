@@ -15,8 +15,10 @@ Commands:
   ports                       list the serial ports: name and device path
   find                        search COM1..COM255 for the sign, print its port
   read [--port P] [--json]    read all 20 panels and print what they hold
-  write [--port P] ROW=PRICE... [--unused ROW...]
+  write [--port P] ROW=PRICE... [--unused ROW...] [--dry-run] [--json]
                               change the rows named, keep all others as they are
+  verify [--port P] ROW=PRICE... [--unused ROW...] [--json]
+                              check that both halves of each row named show that
   brightness [--port P] auto|0..9
                               automatic brightness or a fixed level
   effect [--port P] --interval 0..9 [--effects 1,2,3,4]
@@ -35,7 +37,12 @@ Exit status:
   0  done, and the sign confirmed it
   1  the sign did not answer, or did not take what was sent
   2  usage error; nothing was sent to the sign
-  3  the port could not be used (the serial port's error on standard error)
+  3  the port could not be used (the serial port's error on standard error;
+     a port held by the window zemta-stela is named with its process id)
+
+With --json a command prints one JSON object on standard output, in ASCII
+(other characters as \uXXXX escapes); its fields are listed in the command's
+--help. Fields may be added in later versions, never renamed or removed.
 )";
 
 const char* const kPorts = R"(Usage: zemta-sign ports
@@ -64,20 +71,29 @@ no good reply.
   --port P  use port P (COM1..COM255 or a device path) instead of searching
   --json    print one JSON object instead of the table:
             {"port": "COM3", "rows": [{"row": 10, "first": HALF, "second": HALF}, ...]}
-            rows 10..1; HALF is {"price": "469", "grade": "95", "snowflake": false,
-            "euro": true, "ok": true}; grade is one of "80" "92" "95" "98" "ДТ" or
-            null; for a panel without a good reply ok is false and price and grade
-            are null.
+            rows 10..1; HALF is a panel's state:
+              price       its three price characters, e.g. "469" or "---"
+              grade       "80" "92" "95" "98" "ДТ" by the grade code, else null
+              snowflake   bit 0 of the flag byte ("Снежинка")
+              euro        bit 1 of the flag byte ("Евро")
+              ok          the panel gave a good reply
+              grade_code  the grade code byte as it came, e.g. "3"
+              flags       the whole flag byte as a number, e.g. 50
+            For a panel without a good reply ok is false, snowflake and euro are
+            false and the other fields null.
 )";
 
-const char* const kWrite = R"(Usage: zemta-sign write [--port P] ROW=PRICE... [--unused ROW...]
+const char* const kWrite =
+    R"(Usage: zemta-sign write [--port P] ROW=PRICE... [--unused ROW...] [--dry-run] [--json]
 
-Changes only the rows named. It reads the whole sign first and builds all ten
+Changes only the rows named. It reads the whole sign first and plans all ten
 rows from what the panels hold: the rows named get the new price in both
 halves (each half keeps its grade and flags), rows after --unused are marked
-not used ("---"), every other panel is written back exactly as it was read.
-Then it writes all 20 panels, reads the sign back, and checks that every panel
-holds what was sent. It prints each row changed ("ряд 3: 459 -> 469").
+not used ("---"), every other panel keeps exactly what it holds. Only the
+panels that do not show their planned price, grade and flags yet are sent a
+frame; when none is, nothing is sent and it prints "без изменений". Otherwise
+it reads all 20 panels back and checks that every panel written holds what was
+sent. It prints each row changed ("ряд 3: 459 -> 469").
 
 If any panel gives no good reply to the first read, nothing is written and the
 panels are named: a script gets all or nothing. (The window writes the other
@@ -88,8 +104,55 @@ is named on standard error.
   ROW=PRICE     ROW is 1 (bottom) .. 10 (top); PRICE is exactly three digits
   --unused ROW  mark rows not used; takes one or more ROWs
   --port P      use port P (COM1..COM255 or a device path) instead of searching
+  --dry-run     read the sign and print what would change, one line per panel
+                ("ряд 3, первая половина: 459 -> 469"); send nothing. Exit
+                status 0, or 1 when a panel cannot be read
+  --json        print one JSON object instead of the lines:
+    port      the port used
+    dry_run   true with --dry-run
+    changed   a frame was sent (with --dry-run: would be sent)
+    rows      rows 10..1: {"row": 3, "first": PANEL, "second": PANEL}
+    problems  the lines about single panels that standard error gives
+    held_by   {"program": "zemta-stela", "pid": 1234} when the window holds the
+              port (exit status 3), else null
+  PANEL is {"before": HALF, "planned": HALF, "after": HALF, "verdict": WORD}:
+    before    the panel's state in the read the write was planned from
+    planned   what its frame carries (price, grade, flags as the frame has
+              them; flags of row 1 on the base 0); null when no frame is sent
+    after     its state in the read-back after the write; null in a dry run,
+              when nothing was sent, or without a good reply
+  HALF is as in "zemta-sign read --help", or null. WORD is one of:
+    unchanged    no frame needed: the panel already shows the plan
+    written      a frame was sent and the read-back confirms it
+    not_taken    a frame was sent and the panel shows something else, did not
+                 acknowledge it, or its grade or flags changed
+    no_reply     no good reply from the panel (before or after the write)
+    left_out     not written: the write was refused for an unread panel
+    would_write  with --dry-run only: a frame would be sent
+  On exit status 2 nothing is printed; on 3 the object has no rows.
 
 A row named twice, or both with a price and after --unused, is a usage error.
+)";
+
+const char* const kVerify =
+    R"(Usage: zemta-sign verify [--port P] ROW=PRICE... [--unused ROW...] [--json]
+
+Reads the sign and checks that both halves of every row named show exactly
+that price ("---" for a row after --unused); grade and flags are not looked
+at. Prints each row that does ("ряд 3: 469"). Exit status 1 when any half
+differs or gives no good reply; each such panel is named on standard error.
+Nothing is sent but read commands.
+
+  ROW=PRICE     ROW is 1 (bottom) .. 10 (top); PRICE is exactly three digits
+  --unused ROW  rows expected not used ("---"); takes one or more ROWs
+  --port P      use port P (COM1..COM255 or a device path) instead of searching
+  --json        print one JSON object:
+    port      the port used
+    ok        every row named shows its price in both halves
+    rows      the rows named, 10..1: {"row": 3, "expected": "469",
+              "first": HALF, "second": HALF, "ok": true}, HALF as in
+              "zemta-sign read --help"
+    problems  the lines about single panels that standard error gives
 )";
 
 const char* const kBrightness = R"(Usage: zemta-sign brightness [--port P] auto|0..9
@@ -130,6 +193,8 @@ QString commandHelp(Command command) {
         return QString::fromUtf8(kRead);
     case Command::Write:
         return QString::fromUtf8(kWrite);
+    case Command::Verify:
+        return QString::fromUtf8(kVerify);
     case Command::Brightness:
         return QString::fromUtf8(kBrightness);
     case Command::Effect:

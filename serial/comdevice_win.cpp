@@ -6,6 +6,7 @@
 // Every error returned is the GetLastError() value of the call that failed.
 
 #include "comdevice_win.h"
+#include "portholder.h"
 
 #include <algorithm>
 #include <string>
@@ -220,6 +221,8 @@ DCB makeDcb(const LineSettings& s) {
 
 struct ComDevice::Impl {
     HANDLE h = INVALID_HANDLE_VALUE;
+    // Tells a program refused the port that this one holds it, while it is open.
+    std::unique_ptr<portholder::HolderRecord> holder;
     QByteArray rx;
     bool discardNull = false;
 
@@ -281,12 +284,14 @@ int ComDevice::open(const std::string& path) {
     }
     d->h = h;
     d->rx.clear();
+    d->holder = std::make_unique<portholder::HolderRecord>(path);
     return 0;
 }
 
 void ComDevice::close() {
     if (!d->open())
         return;
+    d->holder.reset();
     ::CloseHandle(d->h);
     d->h = INVALID_HANDLE_VALUE;
     d->rx.clear();

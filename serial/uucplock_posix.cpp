@@ -157,6 +157,23 @@ std::string lockName(const std::string& devicePath) {
     return "LCK.." + rest;
 }
 
+int holderOf(const std::string& devicePath) {
+    const std::string name = lockName(devicePath);
+    for (const std::string& folder : lockFolders()) {
+        const int fd = ::open((folder + '/' + name).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        char bytes[64];
+        const ssize_t n = ::read(fd, bytes, sizeof bytes);
+        ::close(fd);
+        if (n <= 0)
+            continue;
+        if (const pid_t pid = lockHolder(bytes, n); pid > 0 && processAlive(pid))
+            return int(pid);
+    }
+    return 0;
+}
+
 int DeviceLock::acquire(const std::string& devicePath) {
     release();
     const std::string name = lockName(devicePath);

@@ -19,6 +19,10 @@ namespace uucplock {
 // The lock file name of a device, given by its path with links resolved.
 std::string lockName(const std::string& devicePath);
 
+// The live process whose lock file holds the device (path with links resolved); 0 when
+// no lock names a live process.
+int holderOf(const std::string& devicePath);
+
 // This process's lock on one device; the lock files go when it is released or destroyed.
 class DeviceLock {
 public:

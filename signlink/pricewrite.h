@@ -40,6 +40,8 @@ struct SentFrame {
     QByteArray frame; // the 11 bytes on the line; empty when left out
     bool acknowledged = false;
     bool leftOut = false; // the plan sent this panel nothing
+    // Not sent because the panel already showed `frame` (a write of what differs only).
+    bool unchanged = false;
 };
 // The 20 frames in the order of the sequence, left-out panels in their place.
 using WriteRecord = std::array<SentFrame, 20>;

@@ -54,8 +54,8 @@ QString PanelMismatch::describe() const {
 std::vector<PanelMismatch> checkWrite(const WriteRecord& sent, const SignContents& found) {
     std::vector<PanelMismatch> mismatches;
     for (const SentFrame& frame : sent) {
-        if (frame.row == 0)
-            continue; // the write ended before this frame
+        if (frame.row == 0 || frame.unchanged)
+            continue; // the write ended before this frame, or it needed none
         const PanelReply& reply = found.panel(frame.row, frame.secondHalf);
         PanelMismatch panel;
         panel.row = frame.row;

@@ -1,6 +1,8 @@
 // Write plan: each panel's frame from its own reply and the operator's request.
 #include "writeplan.h"
 
+#include "writecheck.h"
+
 namespace signlink {
 
 namespace {
@@ -17,18 +19,50 @@ PriceRow typedWith(const PriceRow& typed, const PriceRow& attributes) {
 // Adds the plan to what the operator asked for.
 class PlannedRows : public PriceWriteView {
 public:
-    PlannedRows(const SignContents& reported, RowRequests& requests)
-        : reported_(reported), requests_(requests) {}
+    PlannedRows(const SignContents& reported, RowRequests& requests, PlannedFrameSending sending)
+        : reported_(reported), requests_(requests), sending_(sending) {}
 
     RowPlan planFor(int row) override {
-        return planRow(reported_.panel(row, false), reported_.panel(row, true),
-                       requests_.requestFor(row));
+        RowPlan plan = planRow(reported_.panel(row, false), reported_.panel(row, true),
+                               requests_.requestFor(row));
+        if (sending_ == PlannedFrameSending::OnlyDiffering) {
+            holdBackShown(row, false, plan.firstHalf);
+            holdBackShown(row, true, plan.secondHalf);
+        }
+        return plan;
     }
     void setProgress(int position) override { requests_.setProgress(position); }
 
+    // Marks the panels held back as unchanged, with the frame they already show.
+    void markUnchanged(WriteRecord& record) const {
+        for (SentFrame& sent : record) {
+            if (sent.row == 0 || !sent.leftOut)
+                continue;
+            const QByteArray& held = shown_.at((sent.secondHalf ? 10 : 0) + sent.row - 1);
+            if (held.isEmpty())
+                continue;
+            sent.leftOut = false;
+            sent.unchanged = true;
+            sent.frame = held;
+        }
+    }
+
 private:
+    // Leaves a half out when its panel already shows the frame the plan gives it.
+    void holdBackShown(int row, bool second, std::optional<PriceRow>& half) {
+        if (!half)
+            return;
+        const QByteArray frame = buildWriteFrame(row, second, *half);
+        if (panelShows(reported_.panel(row, second), frame)) {
+            shown_.at((second ? 10 : 0) + row - 1) = frame;
+            half.reset();
+        }
+    }
+
     const SignContents& reported_;
     RowRequests& requests_;
+    PlannedFrameSending sending_;
+    std::array<QByteArray, 20> shown_; // frames held back, first half rows 1..10 first
 };
 
 } // namespace
@@ -47,20 +81,23 @@ RowPlan planRow(const PanelReply& firstHalf, const PanelReply& secondHalf,
             typedWith(request.typed, second.value_or(fallback))};
 }
 
-WriteRecord writePlanned(SignLink& link, const SignContents& reported, RowRequests& requests) {
-    PlannedRows rows(reported, requests);
-    return writeSign(link, rows);
+WriteRecord writePlanned(SignLink& link, const SignContents& reported, RowRequests& requests,
+                         PlannedFrameSending sending) {
+    PlannedRows rows(reported, requests, sending);
+    WriteRecord record = writeSign(link, rows);
+    rows.markUnchanged(record);
+    return record;
 }
 
 PlannedWrite writeAfterReading(SignLink& link, RowRequests& requests, const SignContents* latest,
                                const std::function<SignContents()>& readFirst,
-                               UnreadPanels unread) {
+                               UnreadPanels unread, PlannedFrameSending sending) {
     PlannedWrite write;
     write.reported = latest != nullptr && latest->goodPanels() == 20 ? *latest : readFirst();
     const int good = write.reported.goodPanels();
     if (good == 0 || (unread == UnreadPanels::Refuse && good < 20))
         return write;
-    write.sent = writePlanned(link, write.reported, requests);
+    write.sent = writePlanned(link, write.reported, requests, sending);
     return write;
 }
 

@@ -41,9 +41,17 @@ public:
     virtual void setProgress(int position) = 0;
 };
 
+// Which planned frames go out.
+enum class PlannedFrameSending {
+    All,           // every panel the plan does not leave out, as the window writes
+    OnlyDiffering, // only panels that do not already show their frame (panelShows); the
+                   // others are recorded as unchanged and get nothing
+};
+
 // The write sequence with each row planned by planRow from `reported` and `requests`.
 // Port failures propagate.
-WriteRecord writePlanned(SignLink& link, const SignContents& reported, RowRequests& requests);
+WriteRecord writePlanned(SignLink& link, const SignContents& reported, RowRequests& requests,
+                         PlannedFrameSending sending = PlannedFrameSending::All);
 
 // What a panel without a good reply means to the write.
 enum class UnreadPanels {
@@ -62,6 +70,7 @@ struct PlannedWrite {
 // nothing when not one panel reported, nor, with UnreadPanels::Refuse, when any panel did
 // not. Port failures propagate.
 PlannedWrite writeAfterReading(SignLink& link, RowRequests& requests, const SignContents* latest,
-                               const std::function<SignContents()>& readFirst, UnreadPanels unread);
+                               const std::function<SignContents()>& readFirst, UnreadPanels unread,
+                               PlannedFrameSending sending = PlannedFrameSending::All);
 
 } // namespace signlink
