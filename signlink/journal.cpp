@@ -13,6 +13,7 @@
 #include <QSysInfo>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace journal {
 
@@ -45,8 +46,12 @@ QByteArray rowMap(const Cell& cell, const std::function<bool(int row)>& include 
 
 QByteArray nowText() {
     const QDateTime now = QDateTime::currentDateTime();
-    // A numeric offset even for UTC ("+00:00", not "Z").
-    return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs).toLatin1();
+    // The local time with its numeric offset, "+00:00" for UTC too (never "Z").
+    const int offset = now.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return (now.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) + (offset < 0 ? u'-' : u'+') +
+            QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0')))
+        .toLatin1();
 }
 
 QByteArray newId() {
@@ -350,8 +355,30 @@ bool Journal::observe(const QString& port, const signlink::SignContents& read) {
         true);
 }
 
+void Journal::openWrite(const QString& port) {
+    open_ = OpenWrite{port, {}};
+}
+
+void Journal::closeWrite(const WriteResults& results) {
+    if (!open_)
+        return;
+    const OpenWrite write = *open_;
+    open_.reset();
+    writeResult(write.port, write.id, results);
+}
+
+void Journal::closeWrite(const QString& error) {
+    if (!open_)
+        return;
+    const OpenWrite write = *open_;
+    open_.reset();
+    writeFailed(write.port, write.id, error);
+}
+
 QString Journal::writeStarted(const QString& port, const signlink::SignContents& before) {
     const QByteArray id = newId();
+    if (open_)
+        open_->id = QString::fromLatin1(id);
     const SignStates states = statesOf(before);
     append(kWriteStarted, port, [&](const SignStates&) -> std::optional<QByteArray> {
         return "\"id\":\"" + id + "\",\"before\":" + rowMap([&](int row, bool second) {
@@ -374,7 +401,8 @@ void Journal::writeResult(const QString& port, const QString& id, const WriteRes
         });
         const QByteArray verdict =
             rowMap([&](int row, bool second) { return asciiJsonString(at(row, second).verdict); });
-        return "\"id\":" + asciiJsonString(id) + ",\"sent\":" + sent + ",\"after\":" + after +
+        return "\"id\":" + (id.isEmpty() ? QByteArrayLiteral("null") : asciiJsonString(id)) +
+               ",\"sent\":" + sent + ",\"after\":" + after +
                ",\"verdict\":" + verdict;
     });
 }
@@ -387,10 +415,10 @@ void Journal::writeFailed(const QString& port, const QString& id, const QString&
 }
 
 void Journal::command(const QString& event, const QString& port, const QByteArray& sent,
-                      const std::optional<QByteArray>& reply, bool confirmed, const QString& answer) {
+                      bool confirmed, const QString& answer) {
     append(event, port, [&](const SignStates&) -> std::optional<QByteArray> {
-        return "\"sent\":\"" + sent.toHex() + "\",\"reply\":" + hexOrNull(reply) +
-               ",\"confirmed\":" + (confirmed ? "true" : "false") +
+        return "\"sent\":\"" + sent.toHex() + "\",\"confirmed\":" +
+               (confirmed ? "true" : "false") +
                ",\"answer\":" + asciiJsonString(answer);
     });
 }
@@ -406,6 +434,7 @@ void Journal::commandFailed(const QString& event, const QString& port, const QBy
 
 JournalContents parseJournal(const QByteArray& data) {
     JournalContents contents;
+    contents.data = data;
     qsizetype pos = 0;
     int number = 0;
     while (pos < data.size()) {
@@ -417,9 +446,12 @@ JournalContents parseJournal(const QByteArray& data) {
         const QByteArray line = data.mid(pos, end - pos);
         pos = end + 1;
         // A last line without its newline was cut short, even when it parses.
-        const std::optional<Record> record = complete ? parseLine(line, number) : std::nullopt;
-        if (record)
-            contents.records.push_back(*record);
+        std::optional<Record> record = complete ? parseLine(line, number) : std::nullopt;
+        if (record) {
+            record->offset = end - line.size();
+            record->length = line.size();
+            contents.records.push_back(std::move(*record));
+        }
         else
             contents.tornLines.push_back(number);
     }

@@ -95,11 +95,16 @@ public:
     // A write that ended without a result: the port could not be opened or failed
     // midway. id is empty when the write had not started.
     void writeFailed(const QString& port, const QString& id, const QString& error);
-    // A brightness or effect command: what was sent, the reply (none: nothing came),
-    // whether it was confirmed, and the answer shown ("Установлена ..."); or the port's
-    // error when it failed.
+
+    // The write under way: opened before its read, it takes the id of its "started"
+    // record; closing it writes its result (or its error) once.
+    void openWrite(const QString& port);
+    void closeWrite(const WriteResults& results);
+    void closeWrite(const QString& error);
+    // A brightness or effect command: what was sent, whether the sign confirmed it, and
+    // the answer shown ("Установлена ..."); or the port's error when it failed.
     void command(const QString& event, const QString& port, const QByteArray& sent,
-                 const std::optional<QByteArray>& reply, bool confirmed, const QString& answer);
+                 bool confirmed, const QString& answer);
     void commandFailed(const QString& event, const QString& port, const QByteArray& sent,
                        const QString& error);
 
@@ -111,8 +116,14 @@ private:
                 bool needsLatest = false);
     void fail(const QString& error);
 
+    struct OpenWrite {
+        QString port;
+        QString id; // empty until its "started" record
+    };
+
     QString path_;
     Context context_;
+    std::optional<OpenWrite> open_;
     FailureHandler onFailure_;
     bool failed_ = false;
     bool told_ = false;
@@ -122,16 +133,23 @@ private:
 
 struct Record {
     int line = 0;    // 1-based line number in the file
+    qsizetype offset = 0, length = 0; // the line's bytes in the data it was parsed from
     QJsonObject object;
     QDateTime time;  // with its offset
     QString event;
 };
 
 struct JournalContents {
+    QByteArray data;             // the file's bytes
     std::vector<Record> records; // in file order
     int lines = 0;               // lines in the file, torn ones included
     std::vector<int> tornLines;  // lines that are no record (cut short or garbled)
 };
+
+// A record's line as stored.
+inline QByteArray rawLine(const JournalContents& contents, const Record& record) {
+    return contents.data.mid(record.offset, record.length);
+}
 
 // Splits the file's bytes into records; a torn line is skipped and counted.
 JournalContents parseJournal(const QByteArray& data);
