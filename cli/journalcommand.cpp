@@ -95,7 +95,7 @@ QString csvCell(QString text) {
 }
 
 int writeCsv(const QString& path, const std::vector<const journal::Record*>& records,
-             const QSet<QString>& interrupted, Console& console) {
+             const journal::Describer& describe, Console& console) {
     QByteArray out = "\xEF\xBB\xBF";
     const auto line = [&](const QStringList& cells) {
         QStringList escaped;
@@ -110,7 +110,7 @@ int writeCsv(const QString& path, const std::vector<const journal::Record*>& rec
         line({shownTime(record->time), field(*record, "host"), field(*record, "user"),
               field(*record, "program"), field(*record, "version"), field(*record, "port"),
               record->event,
-              journal::describe(*record, interrupted.contains(field(*record, "id")))});
+              describe(*record)});
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size() || !file.commit()) {
         console.err(QStringLiteral("zemta-sign journal: %1: %2")
@@ -271,11 +271,9 @@ int journalCommand(const Invocation& call, Console& console) {
         return kDone;
     }
     const std::vector<const journal::Record*> records = selected(contents, query);
-    QSet<QString> interrupted;
-    for (const QString& id : journal::interruptedWrites(contents))
-        interrupted.insert(id);
+    const journal::Describer describe(contents);
     if (!query.csv.isEmpty())
-        return writeCsv(query.csv, records, interrupted, console);
+        return writeCsv(query.csv, records, describe, console);
     if (call.json) {
         QStringList lines;
         for (const journal::Record* record : records)
@@ -295,7 +293,7 @@ int journalCommand(const Invocation& call, Console& console) {
         lines.push_back({shownTime(record->time), field(*record, "program"),
                          field(*record, "user") + QLatin1Char('@') + field(*record, "host"),
                          field(*record, "port"),
-                         journal::describe(*record, interrupted.contains(field(*record, "id")))});
+                         describe(*record)});
     console.out(columns(lines));
     return kDone;
 }

@@ -183,7 +183,7 @@ QStringList rowPrices(const std::array<std::optional<QString>, 20>& prices) {
     return parts;
 }
 
-QString describeWrite(const Record& record) {
+QString describeWrite(const Record& record, const SignStates* before) {
     const QJsonObject& o = record.object;
     if (o.contains(QLatin1String("error")))
         return QStringLiteral("запись не выполнена: ") + o.value(QLatin1String("error")).toString();
@@ -206,7 +206,9 @@ QString describeWrite(const Record& record) {
             const int i = panelIndex(row, second);
             const QString& verdict = verdicts.at(i);
             const QString panel = QStringLiteral("ряд %1, ").arg(row) + halfName(second);
-            if (verdict == QLatin1String("written") && sent.at(i))
+            const bool shownBefore = before != nullptr && sent.at(i) && before->at(i) &&
+                                     sameShowing(sent.at(i)->mid(2, 6), *before->at(i));
+            if (verdict == QLatin1String("written") && sent.at(i) && !shownBefore)
                 written.at(i) = signlink::signText(sent.at(i)->mid(2, 3));
             else if (verdict == QLatin1String("not_taken"))
                 problems << panel + QStringLiteral(": не приняла") +
@@ -573,7 +575,7 @@ QString priceOf(const QByteArray& state) {
     return signlink::signText(state.left(3));
 }
 
-QString describe(const Record& record, bool interrupted) {
+QString describe(const Record& record, bool interrupted, const SignStates* before) {
     if (record.event == kObserved) {
         std::array<std::optional<QString>, 20> prices;
         forEachCell(record.object.value(QLatin1String("shows")),
@@ -587,10 +589,31 @@ QString describe(const Record& record, bool interrupted) {
         return interrupted ? QStringLiteral("запись начата и прервана: результата нет")
                            : QStringLiteral("запись начата");
     if (record.event == kWrite)
-        return describeWrite(record);
+        return describeWrite(record, before);
     if (record.event == kBrightness || record.event == kEffect)
         return describeCommand(record);
     return record.event;
+}
+
+} // namespace journal
+
+namespace journal {
+
+Describer::Describer(const JournalContents& contents) {
+    for (const Record& record : contents.records) {
+        const QString id = record.object.value(QLatin1String("id")).toString();
+        if (record.event == kWriteStarted)
+            started_[id] = statedBy(record);
+        else if (record.event == kWrite)
+            finished_.insert(id);
+    }
+}
+
+QString Describer::operator()(const Record& record) const {
+    const QString id = record.object.value(QLatin1String("id")).toString();
+    const auto before = id.isEmpty() ? started_.end() : started_.find(id);
+    return describe(record, record.event == kWriteStarted && !finished_.count(id),
+                    before == started_.end() ? nullptr : &before->second);
 }
 
 } // namespace journal

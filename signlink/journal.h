@@ -22,7 +22,9 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace journal {
@@ -189,7 +191,20 @@ std::vector<QString> interruptedWrites(const JournalContents& contents);
 QByteArray asciiJsonString(const QString& text);
 // The operator's text of a panel state: its three price characters.
 QString priceOf(const QByteArray& state);
-// The operator's one-line description of a record ("запись: ряд 3: 469", ...).
-QString describe(const Record& record, bool interrupted);
+// The operator's one-line description of a record ("записано: ряд 3: 469", ...). A write
+// names the panels that show something new: those whose "started" record (`before`)
+// showed something else, or all written ones when there is none.
+QString describe(const Record& record, bool interrupted, const SignStates* before = nullptr);
+
+// Describes the records of one journal, each with what its write started from.
+class Describer {
+public:
+    explicit Describer(const JournalContents& contents);
+    QString operator()(const Record& record) const;
+
+private:
+    std::map<QString, SignStates> started_; // write id -> what the panels showed before
+    std::set<QString> finished_;            // write ids with a result
+};
 
 } // namespace journal

@@ -160,7 +160,7 @@ const Case kCases[] = {
          const QString frame = result.object.value("sent").toObject().value("3").toArray().at(1).toString();
          EXPECT_EQ(QByteArray::fromHex(frame.toLatin1()),
                    QByteArray("WB469932E") + signsim::checksumChars("WB469932E").c_str());
-         EXPECT_EQ(describe(result, false), "записано: ряд 3: 469");
+         EXPECT_EQ(Describer(c)(result), "записано: ряд 3: 469");
          EXPECT_EQ(s.sign->panel('B').price, "469");
      }},
     {"a write a panel did not take: not_taken, with what it shows instead",
@@ -178,7 +178,7 @@ const Case kCases[] = {
          EXPECT_EQ(verdictOf(result, 3, false), "written");
          EXPECT_EQ(verdictOf(result, 3, true), "not_taken");
          EXPECT_EQ(priceOf(*statedBy(result).at(panelIndex(3, true))), "999");
-         EXPECT_EQ(describe(result, false),
+         EXPECT_EQ(Describer(c)(result),
                    "записано: ряд 3, первая половина: 469; не подтверждено: ряд 3, вторая "
                    "половина: не приняла, на стеле 999");
      }},
@@ -191,7 +191,7 @@ const Case kCases[] = {
      },
      {kObserved, kWriteStarted}, {}, 0, {QStringLiteral("1")},
      [](Scene&, const JournalContents& c) {
-         EXPECT_EQ(describe(c.records.at(1), true), "запись начата и прервана: результата нет");
+         EXPECT_EQ(Describer(c)(c.records.at(1)), "запись начата и прервана: результата нет");
      }},
     {"a port failure in the middle of a write closes it with the error",
      [](Scene& s) {
@@ -222,7 +222,7 @@ const Case kCases[] = {
          const QJsonObject shows = c.records.at(1).object.value("shows").toObject();
          EXPECT_EQ(shows.keys(), QStringList{"10"});
          EXPECT_TRUE(shows.value("10").toArray().at(0).isNull());
-         EXPECT_EQ(describe(c.records.at(1), false),
+         EXPECT_EQ(Describer(c)(c.records.at(1)),
                    "на стеле замечено: ряд 10, вторая половина: 512");
      }},
     {"two writers at once, in processes of their own: no line mixed, the chain whole",
