@@ -6,7 +6,6 @@
 #include "ptyfixture.h"
 
 #include <QFile>
-#include <QJsonArray>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -59,15 +58,15 @@ TEST(WindowJournal, RecordsReadsThatFindSomethingNewWritesAndBrightness) {
               (std::vector<QString>{journal::kObserved, journal::kWriteStarted, journal::kWrite,
                                     journal::kBrightness}));
     for (const journal::Record& record : contents.records) {
-        EXPECT_EQ(record.object.value("program").toString(), "zemta-stela");
-        EXPECT_EQ(record.object.value("port").toString(), "COM3");
-        EXPECT_FALSE(record.object.value("user").toString().isEmpty());
+        EXPECT_EQ(record.text("program"), "zemta-stela");
+        EXPECT_EQ(record.text("port"), "COM3");
+        EXPECT_FALSE(record.text("user").isEmpty());
     }
     const journal::Record& result = contents.records.at(2);
     EXPECT_EQ(journal::Describer(contents)(result), "записано: ряд 3: 469");
     // The window sends every panel: the others go back as they were.
-    EXPECT_EQ(result.object.value("verdict").toObject().value("1").toArray().at(0).toString(),
-              "written");
+    const auto& verdict = result.cells("verdict")->at(journal::panelIndex(1, false));
+    EXPECT_EQ(verdict.value_or(""), "written");
     EXPECT_EQ(journal::Describer(contents)(contents.records.at(3)), "яркость ручная: 7 — подтверждено");
     EXPECT_EQ(journal::checkChain(contents.data).firstBroken, 0);
     EXPECT_TRUE(messages.errors().empty());
