@@ -47,7 +47,7 @@ QString shownTime(const QDateTime& time) {
 }
 
 QString field(const journal::Record& record, const char* name) {
-    return record.object.value(QLatin1String(name)).toString();
+    return record.text(name);
 }
 
 // Columns padded to their widest cell, trailing blanks cut.
