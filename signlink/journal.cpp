@@ -208,6 +208,9 @@ QString describeWrite(const Record& record, const SignStates* before) {
                 problems << panel + QStringLiteral(": не записана");
         }
     const QStringList changed = rowPrices(written);
+    // Refused before its first frame (a panel unread, or none answered).
+    if (!record.has("id"))
+        return QStringLiteral("запись не выполнена: ") + problems.join(QStringLiteral("; "));
     QString text = changed.isEmpty() ? QStringLiteral("запись: без изменений")
                                      : QStringLiteral("записано: ") + changed.join(QStringLiteral("; "));
     if (!problems.isEmpty())
