@@ -4,6 +4,8 @@
 #include "brightness.h"
 #include "discovery.h"
 #include "errorreport.h"
+#include "journalfile.h"
+#include "journalops.h"
 #include "pricewrite.h"
 #include "readback.h"
 
@@ -32,6 +34,7 @@
 #include <algorithm>
 #include <exception>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -68,6 +71,9 @@ const QString kSaveLogAction = QStringLiteral("Сохранить журнал..
 const QString kSaveLogCaption = QStringLiteral("Сохранить журнал");
 const QString kSaveLogFilter = QStringLiteral("Текстовые файлы (*.txt);;Все файлы (*)");
 const QString kSaveLogFailed = QStringLiteral("Не удалось сохранить журнал в файл %1: %2");
+const QString kJournalFailed =
+    QStringLiteral("Не удалось записать журнал цен в файл %1: %2. Цены на стелу записываются, "
+                   "но в журнал не попадают");
 
 const QColor kPureRed(255, 0, 0);
 const QColor kPureGreen(0, 255, 0);
@@ -338,6 +344,12 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ComPort(new TComPort(this)), 
     link_.setSearchDelay(RxSlider2->value());
     link_.setLogSink([this](const QString& line) { Memo1->appendPlainText(line); });
     link_.setMessagePump([] { QCoreApplication::processEvents(); });
+    journal_ = std::make_unique<journal::Journal>(
+        journal::defaultPath(),
+        journal::currentContext(QStringLiteral("zemta-stela"), QStringLiteral(ZEMTA_PRODUCT_VERSION)));
+    journal_->setFailureHandler([this](const QString& path, const QString& error) {
+        journalProblem_ = kJournalFailed.arg(QDir::toNativeSeparators(path), error);
+    });
 
     const std::pair<QPushButton*, void (TForm1::*)()> handlers[] = {
         {Button7, &TForm1::Button7Click},   {Button8, &TForm1::Button8Click},
@@ -517,6 +529,10 @@ void TForm1::runOperation(const std::function<void()>& operation) {
     if (!errorreport::runGuarded(operation))
         lastRead_.reset();
     --running_;
+    // Told once the operation is over: a box in the middle of a write would let the
+    // operator start another exchange with the sign.
+    if (running_ == 0 && !journalProblem_.isEmpty())
+        errorreport::reportError(std::exchange(journalProblem_, QString()));
     if (running_ == 0 && closePending_) {
         showClosePending(false);
         close();
@@ -573,7 +589,7 @@ void TForm1::Button36Click() {
 
 void TForm1::Button7Click() {
     ButtonsLock lock(*this, Button7);
-    readBack();
+    journal::recordRead(journal_.get(), link_, readBack());
 }
 
 void TForm1::Button8Click() {
@@ -584,18 +600,23 @@ void TForm1::Button8Click() {
         // one of every panel (after start-up: of none), the sign is read first. A panel
         // that did not answer, in a row the operator did not touch, is left as it is.
         WriteInputs inputs(*this);
-        const signlink::PlannedWrite write = signlink::writeAfterReading(
-            link_, inputs, lastRead_ ? &*lastRead_ : nullptr, [this] { return readBack(true); },
-            signlink::UnreadPanels::LeaveOut);
-        // Not one panel answered: nothing was written.
-        if (write.sent) {
-            const signlink::SignContents after = readBack();
-            notTaken = signlink::mergeMismatches(
-                signlink::checkWrite(*write.sent, after),
-                signlink::changedAttributes(*write.sent, write.reported, after));
-        } else {
-            notTaken = signlink::noReplyFromAnyPanel();
-        }
+        journal::recordedWrite(
+            journal_.get(), link_, inputs, lastRead_ ? &*lastRead_ : nullptr,
+            [this] { return readBack(true); }, signlink::UnreadPanels::LeaveOut,
+            signlink::PlannedFrameSending::All, [&](const signlink::PlannedWrite& write) {
+                // Not one panel answered: nothing was written.
+                if (!write.sent) {
+                    notTaken = signlink::noReplyFromAnyPanel();
+                    return signlink::writeOutcome(ComPort->Port(), write, {}, nullptr, notTaken);
+                }
+                const signlink::SignContents after = readBack();
+                // Also a panel whose grade or flags the write changed, though only its
+                // price was due to.
+                notTaken = signlink::mergeMismatches(
+                    signlink::checkWrite(*write.sent, after),
+                    signlink::changedAttributes(*write.sent, write.reported, after));
+                return signlink::writeOutcome(ComPort->Port(), write, {}, &after, notTaken);
+            });
     }
     tellNotTaken(notTaken);
 }
@@ -605,18 +626,18 @@ void TForm1::Button29Click() {
 }
 
 void TForm1::Button5Click() {
-    errorreport::showMessage(signlink::setAutomaticBrightness(link_));
+    errorreport::showMessage(journal::setAutomaticBrightness(journal_.get(), link_));
 }
 
 void TForm1::Button6Click() {
-    errorreport::showMessage(signlink::setManualBrightness(link_, MaskEdit7->value()));
+    errorreport::showMessage(journal::setManualBrightness(journal_.get(), link_, MaskEdit7->value()));
 }
 
 void TForm1::effectClick() {
     const std::uint8_t effectByte =
         signlink::effectByte(del_effect->value(), chk9->isChecked(), chk6->isChecked(),
                              chk7->isChecked(), chk8->isChecked());
-    errorreport::showMessage(signlink::setEffect(link_, effectByte));
+    errorreport::showMessage(journal::setEffect(journal_.get(), link_, effectByte));
 }
 
 void TForm1::Button2Click() {

@@ -46,6 +46,7 @@
 //   RxSlider2, Label7  search delay (1..500, 200), hidden, Label7 on hidden Panel1
 // ComPort              the serial port component (TComPort)
 
+#include "journal.h"
 #include "maskedit.h"
 #include "signlink.h"
 #include "tcomport.h"
@@ -58,6 +59,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -190,6 +192,9 @@ private:
     bool technicianView_ = false;
 
     signlink::SignLink link_;
+    // The price journal; a failure to append is shown once per run, after the operation.
+    std::unique_ptr<journal::Journal> journal_;
+    QString journalProblem_;
     int running_ = 0;           // operations in progress (nested through message pumps)
     bool closePending_ = false; // the window was asked to close while one ran
 };

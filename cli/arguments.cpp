@@ -15,6 +15,7 @@ const std::pair<const char*, Command> kCommands[] = {
     {"verify", Command::Verify},
     {"brightness", Command::Brightness},
     {"effect", Command::Effect},
+    {"journal", Command::Journal},
 };
 
 [[noreturn]] void fail(std::optional<Command> command, const QString& message) {
@@ -69,6 +70,27 @@ bool isPrice(const QString& text) {
 bool takesPort(Command command) {
     return command == Command::Read || command == Command::Write ||
            command == Command::Verify || command == Command::Brightness || command == Command::Effect;
+}
+
+// --journal FILE (or --journal=FILE), wherever it stands; true when args[i] was it.
+bool journalFileOption(const QStringList& args, int& i, Invocation& result) {
+    const QString& arg = args.at(i);
+    QString file;
+    if (arg == QLatin1String("--journal")) {
+        if (i + 1 >= args.size())
+            fail(result.command, QStringLiteral("--journal needs a file"));
+        file = args.at(++i);
+    } else if (arg.startsWith(QLatin1String("--journal="))) {
+        file = arg.mid(10);
+    } else {
+        return false;
+    }
+    if (file.isEmpty())
+        fail(result.command, QStringLiteral("--journal needs a file"));
+    if (!result.journalFile.isEmpty())
+        fail(result.command, QStringLiteral("--journal given twice"));
+    result.journalFile = file;
+    return true;
 }
 
 // The arguments of one command, taken one by one.
@@ -134,6 +156,12 @@ private:
     void option(const QString& name, const std::optional<QString>& inlineValue,
                 const QStringList& args, int& i) {
         endUnusedList();
+        if (command_ == Command::Journal) {
+            takeJournalOption(
+                name, [&] { return valueOf(name, inlineValue, args, i); }, inlineValue.has_value(),
+                result_);
+            return;
+        }
         if (name == QLatin1String("--port") && takesPort(command_)) {
             if (!result_.port.isEmpty())
                 fail(command_, QStringLiteral("--port given twice"));
@@ -277,6 +305,8 @@ Invocation parseArguments(const QStringList& args) {
             result.help = true;
         else if (arg == QLatin1String("--version"))
             result.version = true;
+        else if (journalFileOption(args, i, result))
+            continue;
         else
             fail(std::nullopt, QStringLiteral("unknown option ") + quoted(arg));
     }
@@ -300,7 +330,7 @@ Invocation parseArguments(const QStringList& args) {
     for (++i; i < args.size(); ++i) {
         if (isVerbose(args.at(i)))
             result.verbose = true;
-        else
+        else if (!journalFileOption(args, i, result))
             parser.take(args, i);
     }
     parser.finish();

@@ -4,15 +4,17 @@
 
 #include "rowchange.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
 #include <array>
+#include <functional>
 #include <optional>
 
 namespace cli {
 
-enum class Command { Ports, Find, Read, Write, Verify, Brightness, Effect };
+enum class Command { Ports, Find, Read, Write, Verify, Brightness, Effect, Journal };
 
 // Everything the command line asked for.
 struct Invocation {
@@ -28,6 +30,14 @@ struct Invocation {
     std::optional<int> level;      // brightness: 0..9; none: automatic
     int interval = 0;              // effect: 0..9
     std::array<bool, 4> effects{}; // effect: "Эф.1".."Эф.4"
+
+    QString journalFile; // --journal FILE: the price journal to write and read
+    struct JournalQuery {
+        QDateTime since, until, at; // invalid: not given; until is exclusive
+        QString csv;                // --csv FILE
+        bool check = false;
+        bool path = false;
+    } journal;                      // journal (--json is `json`)
 };
 
 // A command line that cannot be run; nothing has been sent.
@@ -38,6 +48,10 @@ struct UsageError {
     // One line: "zemta-sign write: ROW must be 1..10, not '11' (see zemta-sign write --help)".
     QString line() const;
 };
+
+// Takes one option of the journal command; `value` gives its value. Throws UsageError.
+void takeJournalOption(const QString& name, const std::function<QString()>& value,
+                       bool inlineValue, Invocation& result);
 
 // Parses the arguments after the program name. Throws UsageError.
 Invocation parseArguments(const QStringList& args);

@@ -2,6 +2,8 @@
 
 #include "brightness.h"
 #include "discovery.h"
+#include "journalcommand.h"
+#include "journalops.h"
 #include "jsonout.h"
 #include "listserialports.h"
 #include "portholder.h"
@@ -51,6 +53,8 @@ public:
 
     signlink::SignLink& link() { return link_; }
     TComPort& port() { return port_; }
+    // The price journal of this run; none: nothing is recorded.
+    journal::Journal* journal = nullptr;
 
     // Opens the named port, or searches for the sign as the window does at start-up.
     // False, with the window's message on standard error, when no port answers.
@@ -162,6 +166,7 @@ QString table(const SignContents& sign) {
 
 int readCommand(const Invocation& call, Session& session, Console& console) {
     const SignContents sign = readSign(session, console, QStringLiteral("Чтение"));
+    journal::recordRead(session.journal, session.link(), sign);
     console.out(call.json ? asciiJson(readJson(session.port().Port(), sign)) : table(sign));
     const int unanswered = 20 - sign.goodPanels();
     if (unanswered == 0)
@@ -218,6 +223,7 @@ void printOutcome(const Invocation& call, Console& console, const signlink::Writ
 int dryRunCommand(const Invocation& call, Session& session, Console& console) {
     signlink::ChangedRows rows(call.changes);
     const SignContents reported = readSign(session, console, QStringLiteral("Чтение"));
+    journal::recordRead(session.journal, session.link(), reported);
     // The write sends nothing unless every panel answered: nor would this plan.
     const bool refused = reported.goodPanels() < 20;
     const signlink::WriteOutcome outcome = signlink::dryRunOutcome(
@@ -240,14 +246,15 @@ int writeCommand(const Invocation& call, Session& session, Console& console) {
         changes, [&](int position) { console.progress(QStringLiteral("Запись"), position); });
     // A script wants all or nothing: a panel that cannot be read stops the whole write.
     // Only the panels that do not show their planned frame yet are sent one.
-    const signlink::PlannedWrite write = signlink::writeAfterReading(
-        session.link(), rows, nullptr,
+    const signlink::PlannedWrite write = journal::writeAfterReading(
+        session.journal, session.link(), rows, nullptr,
         [&] { return readSign(session, console, QStringLiteral("Чтение")); },
         signlink::UnreadPanels::Refuse, signlink::PlannedFrameSending::OnlyDiffering);
     const SignContents& before = write.reported;
     const QString port = session.port().Port();
     const signlink::PlannedFrames plan = signlink::planFrames(before, rows);
     if (!write.sent) {
+        journal::recordOutcome(session.journal, signlink::writeOutcome(port, write, plan, nullptr, {}));
         if (call.json)
             console.out(asciiJson(
                 writeJson(signlink::writeOutcome(port, write, plan, nullptr, {}), std::nullopt)));
@@ -260,6 +267,7 @@ int writeCommand(const Invocation& call, Session& session, Console& console) {
             return !f.frame.isEmpty() && !f.unchanged;
         });
     if (!sentAny) {
+        journal::recordOutcome(session.journal, signlink::writeOutcome(port, write, plan, nullptr, {}));
         printOutcome(call, console, signlink::writeOutcome(port, write, plan, nullptr, {}), {});
         return kDone;
     }
@@ -271,6 +279,7 @@ int writeCommand(const Invocation& call, Session& session, Console& console) {
         signlink::changedAttributes(*write.sent, before, after));
     const signlink::WriteOutcome outcome =
         signlink::writeOutcome(port, write, plan, &after, notTaken);
+    journal::recordOutcome(session.journal, outcome);
 
     QStringList lines;
     for (int row = 10; row >= 1; --row) {
@@ -302,6 +311,7 @@ inline const QString kNotAsExpected = QStringLiteral("Стела показыв�
 
 int verifyCommand(const Invocation& call, Session& session, Console& console) {
     const SignContents sign = readSign(session, console, QStringLiteral("Чтение"));
+    journal::recordRead(session.journal, session.link(), sign);
     QStringList problems, confirmed;
     for (int row = 10; row >= 1; --row) {
         if (call.changes.prices.count(row) == 0 && call.changes.notUsed.count(row) == 0)
@@ -349,15 +359,16 @@ int tell(Console& console, const QString& answer, bool confirmed) {
 }
 
 int brightnessCommand(const Invocation& call, Session& session, Console& console) {
-    const QString answer = call.level ? signlink::setManualBrightness(session.link(), *call.level)
-                                      : signlink::setAutomaticBrightness(session.link());
+    const QString answer =
+        call.level ? journal::setManualBrightness(session.journal, session.link(), *call.level)
+                   : journal::setAutomaticBrightness(session.journal, session.link());
     return tell(console, answer, answer != signlink::kBrightnessNotSet);
 }
 
 int effectCommand(const Invocation& call, Session& session, Console& console) {
     const std::uint8_t effect = signlink::effectByte(
         call.interval, call.effects[0], call.effects[1], call.effects[2], call.effects[3]);
-    const QString answer = signlink::setEffect(session.link(), effect);
+    const QString answer = journal::setEffect(session.journal, session.link(), effect);
     return tell(console, answer, answer != signlink::kEffectsNotOn);
 }
 
@@ -384,9 +395,15 @@ int portsCommand(Console& console) {
 // A command that talks to the sign, on an open port.
 int signCommand(const Invocation& call, Console& console) {
     Session session(console);
+    const std::unique_ptr<journal::Journal> journal = openJournal(call, console);
+    session.journal = journal.get();
+    bool opened = false;
     try {
-        if (!session.connect(call.port))
+        if (!session.connect(call.port)) {
+            recordUnopened(session.journal, call, {}, signlink::kNotFoundMessage);
             return kNotConfirmed;
+        }
+        opened = true;
         switch (*call.command) {
         case Command::Find:
             console.out(session.port().Port());
@@ -402,6 +419,7 @@ int signCommand(const Invocation& call, Console& console) {
         case Command::Effect:
             return effectCommand(call, session, console);
         case Command::Ports:
+        case Command::Journal:
             break;
         }
         return kDone;
@@ -420,6 +438,10 @@ int signCommand(const Invocation& call, Console& console) {
                                 .arg(holder->pid)
                    : QStringLiteral("zemta-sign: ") + port + QStringLiteral(": ") +
                          QString::fromUtf8(e.what());
+        if (opened)
+            journal::recordFailure(session.journal, QString::fromUtf8(e.what()));
+        else
+            recordUnopened(session.journal, call, port, QString::fromUtf8(e.what()));
         if (call.json)
             console.out(
                 asciiJson(portFailureJson(port, message, holder, *call.command == Command::Write,
@@ -450,6 +472,8 @@ int run(const QStringList& args, Console& console) {
     console.setVerbose(call.verbose);
     if (*call.command == Command::Ports)
         return portsCommand(console);
+    if (*call.command == Command::Journal)
+        return journalCommand(call, console);
 
     installSignalHandlers();
     try {

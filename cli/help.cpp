@@ -23,6 +23,8 @@ Commands:
                               automatic brightness or a fixed level
   effect [--port P] --interval 0..9 [--effects 1,2,3,4]
                               switch the running-light effects
+  journal [--since T] [--until T] [--json | --csv FILE | --at T | --check | --path]
+                              the price journal: what the sign showed and when
 
 Without --port a command first searches COM1..COM255 for the sign, as the
 window does at start-up. A port is COM1..COM255 or a device path such as
@@ -32,6 +34,9 @@ Options:
   -v, --verbose  write the diagnostic log to standard error as it happens
   -h, --help     this text; zemta-sign COMMAND --help tells about a command
       --version  print the version
+      --journal FILE
+                 the price journal to write (and to read) instead of
+                 $ZEMTA_JOURNAL or the default; see zemta-sign journal --help
 
 Exit status:
   0  done, and the sign confirmed it
@@ -177,6 +182,41 @@ confirm.
   --port P       use port P (COM1..COM255 or a device path) instead of searching
 )";
 
+const char* const kJournal =
+    R"(Usage: zemta-sign journal [--since T] [--until T] [--json | --csv FILE | --at T | --check | --path]
+
+Every price write (not a dry run), brightness and effect command of the window
+and of zemta-sign is recorded in the price journal, attempts that could not
+reach the sign included; a write makes two records, "started" before its first
+frame and its result after the check (a "started" without a result was
+interrupted). A read that finds a panel showing something other than the
+journal last recorded for it adds an "observed" record. The journal is one file
+for every account of the station: /var/lib/zemta/journal.jsonl (Windows:
+%ProgramData%\ZEMTA\Stela\journal.jsonl); a copy that is not installed uses
+the user's own (${XDG_STATE_HOME:-~/.local/state}/zemta/journal.jsonl,
+%LOCALAPPDATA%\ZEMTA\Stela\journal.jsonl). $ZEMTA_JOURNAL or --journal FILE
+names another. A journal that cannot be written is told on standard error and
+stops nothing.
+
+Without options: the records, oldest first, as a table.
+
+  --since T     only records from T on; T is a date (2026-12-09) or a date and
+                time ("2026-12-09 08:00"), local time
+  --until T     only records before T (a date alone: to the end of that day)
+  --json        the records as stored, one JSON object a line (JSON Lines)
+  --csv FILE    write the records to FILE for Excel: UTF-8 with BOM, ';',
+                CRLF
+  --at T        what each panel showed at T: from the latest record before T
+                that states it, with that record's time
+  --check       verify the hash chain (each record holds the SHA-256 of the
+                line before it); exit status 1 names the first broken line
+  --path        print the journal's file (why that one on standard error)
+
+Lines cut short by a write that never ended are skipped and counted on
+standard error. Exit status 1 when the journal cannot be read or its chain is
+broken.
+)";
+
 } // namespace
 
 QString toolHelp() {
@@ -199,6 +239,8 @@ QString commandHelp(Command command) {
         return QString::fromUtf8(kBrightness);
     case Command::Effect:
         return QString::fromUtf8(kEffect);
+    case Command::Journal:
+        return QString::fromUtf8(kJournal);
     }
     return {};
 }
