@@ -168,8 +168,8 @@ private:
             result_.port = valueOf(name, inlineValue, args, i);
             if (result_.port.isEmpty())
                 fail(command_, QStringLiteral("--port needs a port name"));
-        } else if (name == QLatin1String("--json") &&
-                   (command_ == Command::Read || takesRows()) && !inlineValue) {
+        } else if (name == QLatin1String("--json") && (command_ == Command::Read || takesRows()) &&
+                   !inlineValue) {
             result_.json = true;
         } else if (name == QLatin1String("--dry-run") && command_ == Command::Write &&
                    !inlineValue) {

@@ -261,8 +261,10 @@ int writeCommand(const Invocation& call, Session& session, Console& console) {
         return kNotConfirmed;
     }
     console.endProgress();
-    const bool sentAny = std::any_of(write.sent->begin(), write.sent->end(),
-                                     [](const signlink::SentFrame& f) { return !f.frame.isEmpty() && !f.unchanged; });
+    const bool sentAny =
+        std::any_of(write.sent->begin(), write.sent->end(), [](const signlink::SentFrame& f) {
+            return !f.frame.isEmpty() && !f.unchanged;
+        });
     if (!sentAny) {
         journal::recordOutcome(session.journal, signlink::writeOutcome(port, write, plan, nullptr, {}));
         printOutcome(call, console, signlink::writeOutcome(port, write, plan, nullptr, {}), {});
@@ -282,8 +284,8 @@ int writeCommand(const Invocation& call, Session& session, Console& console) {
             continue;
         const auto verdict = [&](bool second) { return outcome.panel(row, second).verdict; };
         using signlink::PanelVerdict;
-        const bool written = verdict(false) == PanelVerdict::Written ||
-                             verdict(true) == PanelVerdict::Written;
+        const bool written =
+            verdict(false) == PanelVerdict::Written || verdict(true) == PanelVerdict::Written;
         const bool taken = std::none_of(notTaken.begin(), notTaken.end(),
                                         [row](const auto& panel) { return panel.row == row; });
         if (written && taken)
@@ -314,9 +316,10 @@ int verifyCommand(const Invocation& call, Session& session, Console& console) {
         bool rowShows = true;
         for (const bool second : {false, true}) {
             const PanelReply& reply = sign.panel(row, second);
-            const QString where = QStringLiteral("ряд %1, %2: ").arg(
-                QString::number(row),
-                second ? QStringLiteral("вторая половина") : QStringLiteral("первая половина"));
+            const QString where =
+                QStringLiteral("ряд %1, %2: ")
+                    .arg(QString::number(row), second ? QStringLiteral("вторая половина")
+                                                      : QStringLiteral("первая половина"));
             if (!reply.good()) {
                 problems << where + QStringLiteral("нет ответа");
                 rowShows = false;
@@ -436,7 +439,9 @@ int signCommand(const Invocation& call, Console& console) {
         else
             recordUnopened(session.journal, call, port, QString::fromUtf8(e.what()));
         if (call.json)
-            console.out(asciiJson(portFailureJson(port, message, holder)));
+            console.out(
+                asciiJson(portFailureJson(port, message, holder, *call.command == Command::Write,
+                                          *call.command == Command::Verify)));
         console.err(message);
         return kPortUnusable;
     }

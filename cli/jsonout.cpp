@@ -52,7 +52,7 @@ QJsonValue holderJson(const std::optional<portholder::Holder>& holder) {
 } // namespace
 
 QString asciiJson(const QJsonObject& object) {
-    const QString text = QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented));
+    const QString text = QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
     QString ascii;
     ascii.reserve(text.size());
     // Outside strings JSON is ASCII already; inside them any character may be escaped.
@@ -71,8 +71,12 @@ QString asciiJson(const QJsonObject& object) {
 QJsonObject replyHalf(const PanelReply& reply) {
     if (reply.good())
         return stateOf(reply.bytes);
-    return {{"price", QJsonValue::Null}, {"grade", QJsonValue::Null}, {"snowflake", false},
-            {"euro", false},             {"ok", false},               {"grade_code", QJsonValue::Null},
+    return {{"price", QJsonValue::Null},
+            {"grade", QJsonValue::Null},
+            {"snowflake", false},
+            {"euro", false},
+            {"ok", false},
+            {"grade_code", QJsonValue::Null},
             {"flags", QJsonValue::Null}};
 }
 
@@ -131,13 +135,17 @@ QJsonObject verifyJson(const QString& port, const signlink::SignContents& sign,
 }
 
 QJsonObject portFailureJson(const QString& port, const QString& message,
-                            const std::optional<portholder::Holder>& heldBy) {
-    return {{"port", port},
-            {"changed", false},
-            {"ok", false},
-            {"rows", QJsonArray()},
-            {"problems", QJsonArray{message}},
-            {"held_by", holderJson(heldBy)}};
+                            const std::optional<portholder::Holder>& heldBy, bool write,
+                            bool verify) {
+    QJsonObject object{{"port", port},
+                       {"rows", QJsonArray()},
+                       {"problems", QJsonArray{message}},
+                       {"held_by", holderJson(heldBy)}};
+    if (write)
+        object.insert("changed", false);
+    if (verify)
+        object.insert("ok", false);
+    return object;
 }
 
 } // namespace cli

@@ -14,7 +14,7 @@
 
 namespace cli {
 
-// An object as zemta-sign prints it: indented, pure ASCII (every other character as a
+// An object as zemta-sign prints it: on one line, pure ASCII (every other character as a
 // \uXXXX escape), without the final newline.
 QString asciiJson(const QJsonObject& object);
 
@@ -34,10 +34,12 @@ QJsonObject writeJson(const signlink::WriteOutcome& outcome,
 QJsonObject verifyJson(const QString& port, const signlink::SignContents& sign,
                        const signlink::RowChanges& expected, const QStringList& problems);
 
-// What any --json command prints when the port could not be used: port, no rows, the
-// message as the one problem, and which program holds the port when known.
+// What a --json command prints when the port could not be used: the port, no rows, the
+// message as the one problem, and which program holds the port when known; besides,
+// write's "changed" (false) and verify's "ok" (false).
 QJsonObject portFailureJson(const QString& port, const QString& message,
-                            const std::optional<portholder::Holder>& heldBy);
+                            const std::optional<portholder::Holder>& heldBy, bool write,
+                            bool verify);
 
 // The price a row is expected to show in verify: its three digits, or "---".
 QString expectedPrice(const signlink::RowChanges& expected, int row);

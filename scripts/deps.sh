@@ -31,3 +31,6 @@ zemta_install_deps() {
 # What the Windows build's window needs under Wine (tests and benchmark): Wine, a
 # virtual display with a window manager, XTEST clicks, and xprop/xwininfo.
 zemta_wine_desktop_packages=(wine wine64 xvfb xdotool x11-utils openbox)
+
+# What the Ansible collection's test needs (tests/ansible/run).
+zemta_ansible_packages=(ansible-core)

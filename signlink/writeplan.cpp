@@ -90,8 +90,8 @@ WriteRecord writePlanned(SignLink& link, const SignContents& reported, RowReques
 }
 
 PlannedWrite writeAfterReading(SignLink& link, RowRequests& requests, const SignContents* latest,
-                               const std::function<SignContents()>& readFirst,
-                               UnreadPanels unread, PlannedFrameSending sending) {
+                               const std::function<SignContents()>& readFirst, UnreadPanels unread,
+                               PlannedFrameSending sending) {
     PlannedWrite write;
     write.reported = latest != nullptr && latest->goodPanels() == 20 ? *latest : readFirst();
     const int good = write.reported.goodPanels();

@@ -24,8 +24,7 @@ bool alreadyShown(const PanelReply& reply, const std::optional<QByteArray>& fram
     return frame && panelShows(reply, *frame);
 }
 
-const PanelMismatch* findPanel(const std::vector<PanelMismatch>& panels, int row,
-                               bool secondHalf) {
+const PanelMismatch* findPanel(const std::vector<PanelMismatch>& panels, int row, bool secondHalf) {
     for (const PanelMismatch& panel : panels)
         if (panel.row == row && panel.secondHalf == secondHalf)
             return &panel;
@@ -114,9 +113,8 @@ WriteOutcome dryRunOutcome(const QString& port, const SignContents& reported,
     return outcome;
 }
 
-WriteOutcome writeOutcome(const QString& port, const PlannedWrite& write,
-                          const PlannedFrames& plan, const SignContents* after,
-                          const std::vector<PanelMismatch>& notTaken) {
+WriteOutcome writeOutcome(const QString& port, const PlannedWrite& write, const PlannedFrames& plan,
+                          const SignContents* after, const std::vector<PanelMismatch>& notTaken) {
     if (!write.sent) {
         // Refused: nothing went out, and the verdicts are those of a dry run, except
         // that no panel would be written.

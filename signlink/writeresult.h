@@ -43,7 +43,7 @@ struct PanelOutcome {
 struct WriteOutcome {
     QString port;
     bool dryRun = false;
-    bool changed = false; // a frame was sent (dry run: would be sent)
+    bool changed = false;                // a frame was sent (dry run: would be sent)
     std::array<PanelOutcome, 20> panels; // first half rows 1..10, then the second half
     QStringList problems;                // the lines the operator is told, one per panel
 
@@ -64,8 +64,7 @@ WriteOutcome dryRunOutcome(const QString& port, const SignContents& reported,
 
 // A write: `write.sent` is none when it was refused. `after` is the read-back after it
 // and `notTaken` the write check's result on it (both only when something was sent).
-WriteOutcome writeOutcome(const QString& port, const PlannedWrite& write,
-                          const PlannedFrames& plan, const SignContents* after,
-                          const std::vector<PanelMismatch>& notTaken);
+WriteOutcome writeOutcome(const QString& port, const PlannedWrite& write, const PlannedFrames& plan,
+                          const SignContents* after, const std::vector<PanelMismatch>& notTaken);
 
 } // namespace signlink

@@ -4,12 +4,17 @@
 #include "tcustomcomport.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <fcntl.h>
 #include <pty.h>
@@ -61,6 +66,39 @@ signsim::SimOptions variedSign() {
     return options;
 }
 
+// The JSON object a --json run printed, parsed; a parse failure fails the test.
+QJsonObject parsed(const Result& result) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(result.out.toUtf8(), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << result.out.toStdString();
+    EXPECT_TRUE(std::all_of(result.out.begin(), result.out.end(),
+                            [](QChar c) { return c.unicode() < 0x80; }))
+        << "not ASCII: " << result.out.toStdString();
+    return document.object();
+}
+
+// One half of a row of a write's or verify's JSON: rows run 10..1.
+QJsonObject halfOf(const QJsonObject& object, int row, bool second) {
+    return object["rows"].toArray()[10 - row].toObject()[second ? "second" : "first"].toObject();
+}
+
+// The panel addresses the write frames since command `from` went to, in order.
+std::string framesSince(const signsim::SignSimulator& sign, std::size_t from) {
+    std::string addresses;
+    const auto commands = sign.received();
+    for (std::size_t i = from; i < commands.size(); ++i)
+        if (commands[i].bytes.front() == 'W' &&
+            (addresses.empty() || addresses.back() != commands[i].bytes[1]))
+            addresses += commands[i].bytes[1];
+    return addresses;
+}
+
+std::size_t readsSince(const signsim::SignSimulator& sign, std::size_t from) {
+    const auto commands = sign.received();
+    return std::size_t(std::count_if(commands.begin() + std::ptrdiff_t(from), commands.end(),
+                                     [](const auto& c) { return c.bytes.front() == 'R'; }));
+}
+
 TEST(ZemtaSign, ReadPrintsTheTableAndJsonAndExitsOneForAPanelWithoutAnswer) {
     PtyPorts ports;
     signsim::SimOptions options;
@@ -103,17 +141,24 @@ TEST(ZemtaSign, ReadPrintsTheTableAndJsonAndExitsOneForAPanelWithoutAnswer) {
                                                     {"grade", "ДТ"},
                                                     {"snowflake", true},
                                                     {"euro", true},
-                                                    {"ok", true}}));
-    EXPECT_EQ(rows[4].toObject()["second"].toObject(), QJsonObject({{"price", QJsonValue::Null},
-                                                                    {"grade", QJsonValue::Null},
-                                                                    {"snowflake", false},
-                                                                    {"euro", false},
-                                                                    {"ok", false}}));
+                                                    {"ok", true},
+                                                    {"grade_code", "5"},
+                                                    {"flags", 0x33}}));
+    EXPECT_EQ(rows[4].toObject()["second"].toObject(),
+              QJsonObject({{"price", QJsonValue::Null},
+                           {"grade", QJsonValue::Null},
+                           {"snowflake", false},
+                           {"euro", false},
+                           {"ok", false},
+                           {"grade_code", QJsonValue::Null},
+                           {"flags", QJsonValue::Null}}));
     EXPECT_EQ(rows[9].toObject()["first"].toObject(), QJsonObject({{"price", "---"},
                                                                    {"grade", QJsonValue::Null},
                                                                    {"snowflake", false},
                                                                    {"euro", false},
-                                                                   {"ok", true}}));
+                                                                   {"ok", true},
+                                                                   {"grade_code", "0"},
+                                                                   {"flags", 0x30}}));
 }
 
 TEST(ZemtaSign, WriteChangesOnlyTheRowsNamedAndKeepsEveryGradeAndFlag) {
@@ -175,6 +220,226 @@ TEST(ZemtaSign, WriteNamesThePanelsItCouldNotReadOrThatDidNotTakeIt) {
                             "ряд 3, вторая половина: записано 469, на стеле 459\n");
 }
 
+TEST(ZemtaSign, WriteSendsOnlyThePanelsThatDifferAndNothingOnASecondRun) {
+    struct Case {
+        const char* name;
+        QStringList args;
+        std::map<char, PanelContent> preset; // on top of variedSign()
+        std::string frames;                  // panels sent a frame, in order
+    };
+    const Case cases[] = {
+        {"one row", {"3=469"}, {}, "2B"},
+        {"one half shows it already", {"3=469"}, {{'2', {"469", '3', 2}}}, "B"},
+        // Row 1's frames carry the flags on base 0x00, its replies on 0x30.
+        {"row 1 with flags as asked",
+         {"1=459"},
+         {{'0', {"459", '2', 3}}, {'@', {"459", '2', 3}}},
+         ""},
+        {"unused where one half is", {"--unused", "1"}, {}, "@"},
+        {"two rows, one shown already", {"2=100", "9=388"}, {{'H', {"388", '4', 1}}}, "1A"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PtyPorts ports;
+        signsim::SimOptions options = variedSign();
+        for (const auto& [address, content] : c.preset)
+            options.panels[address] = content;
+        auto& sign = ports.addSign(3, options);
+
+        const Result first = run(QStringList{"write", "--port", "COM3"} + c.args);
+        EXPECT_EQ(first.exitCode, 0) << first.err.toStdString();
+        EXPECT_EQ(framesSince(sign, 0), c.frames);
+        // Nothing sent: no read-back either; else all 20 panels are read back.
+        EXPECT_EQ(readsSince(sign, 0), c.frames.empty() ? 20u : 40u);
+        if (c.frames.empty()) {
+            EXPECT_EQ(first.out, "без изменений\n");
+        }
+
+        const std::size_t before = sign.received().size();
+        const Result again = run(QStringList{"write", "--port", "COM3", "--json"} + c.args);
+        EXPECT_EQ(again.exitCode, 0);
+        EXPECT_EQ(framesSince(sign, before), "");
+        const QJsonObject object = parsed(again);
+        EXPECT_EQ(object["changed"], false);
+        for (int row = 1; row <= 10; ++row)
+            for (const bool second : {false, true}) {
+                EXPECT_EQ(halfOf(object, row, second)["verdict"], "unchanged") << row;
+                EXPECT_EQ(halfOf(object, row, second)["planned"], QJsonValue::Null);
+            }
+    }
+}
+
+TEST(ZemtaSign, WriteJsonGivesEveryPanelsBeforePlanAfterAndVerdict) {
+    PtyPorts ports;
+    auto& sign = ports.addSign(3, variedSign());
+
+    const Result written = run({"write", "--port", "COM3", "--json", "3=469"});
+    EXPECT_EQ(written.exitCode, 0);
+    QJsonObject object = parsed(written);
+    EXPECT_EQ(object["port"], "COM3");
+    EXPECT_EQ(object["dry_run"], false);
+    EXPECT_EQ(object["changed"], true);
+    EXPECT_EQ(object["problems"], QJsonArray());
+    EXPECT_EQ(object["held_by"], QJsonValue::Null);
+    ASSERT_EQ(object["rows"].toArray().size(), 10);
+    const QJsonObject row3 = halfOf(object, 3, false);
+    EXPECT_EQ(row3["verdict"], "written");
+    EXPECT_EQ(row3["before"].toObject()["price"], "322");
+    EXPECT_EQ(row3["planned"].toObject()["price"], "469");
+    EXPECT_EQ(row3["planned"].toObject()["grade_code"], "3"); // the half's own grade kept
+    EXPECT_EQ(row3["after"].toObject()["price"], "469");
+    const QJsonObject row1 = halfOf(object, 1, true); // untouched, read back all the same
+    EXPECT_EQ(row1["verdict"], "unchanged");
+    EXPECT_EQ(row1["after"], row1["before"]);
+    EXPECT_EQ(halfOf(object, 10, false)["before"].toObject()["grade"], "ДТ");
+
+    // A panel that acknowledges and keeps its old price.
+    signsim::SimFaults stuck;
+    stuck.panels = {'B'};
+    stuck.storedPrice = "432";
+    sign.setFaults(stuck);
+    const Result notTaken = run({"write", "--port", "COM3", "--json", "3=479"});
+    EXPECT_EQ(notTaken.exitCode, 1);
+    object = parsed(notTaken);
+    EXPECT_EQ(halfOf(object, 3, false)["verdict"], "written");
+    EXPECT_EQ(halfOf(object, 3, true)["verdict"], "not_taken");
+    EXPECT_EQ(object["problems"], QJsonArray{"ряд 3, вторая половина: записано 479, на стеле 432"});
+
+    // A silent panel: nothing written, the object still printed.
+    signsim::SimFaults silent;
+    silent.panels = {'I'};
+    silent.silent = true;
+    sign.setFaults(silent);
+    const std::size_t before = sign.received().size();
+    const Result refused = run({"write", "--port", "COM3", "--json", "4=100"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(framesSince(sign, before), "");
+    object = parsed(refused);
+    EXPECT_EQ(object["changed"], false);
+    EXPECT_EQ(halfOf(object, 10, true)["verdict"], "no_reply");
+    EXPECT_EQ(halfOf(object, 4, false)["verdict"], "left_out");
+    EXPECT_EQ(halfOf(object, 5, false)["verdict"], "unchanged");
+    EXPECT_EQ(object["problems"], QJsonArray{"ряд 10, вторая половина: нет ответа"});
+}
+
+TEST(ZemtaSign, DryRunPrintsThePlanAndSendsNoFrame) {
+    PtyPorts ports;
+    auto& sign = ports.addSign(3, variedSign());
+
+    const Result text = run({"write", "--port", "COM3", "--dry-run", "3=469", "--unused", "1"});
+    EXPECT_EQ(text.exitCode, 0);
+    EXPECT_EQ(text.out, "ряд 3, первая половина: 322 -> 469\n"
+                        "ряд 3, вторая половина: 432 -> 469\n"
+                        "ряд 1, вторая половина: 410 -> ---\n");
+    const Result json = run({"write", "--port", "COM3", "--dry-run", "--json", "3=469"});
+    EXPECT_EQ(json.exitCode, 0);
+    const QJsonObject object = parsed(json);
+    EXPECT_EQ(object["dry_run"], true);
+    EXPECT_EQ(object["changed"], true);
+    EXPECT_EQ(halfOf(object, 3, true)["verdict"], "would_write");
+    EXPECT_EQ(halfOf(object, 3, true)["planned"].toObject()["price"], "469");
+    EXPECT_EQ(halfOf(object, 3, true)["after"], QJsonValue::Null);
+    EXPECT_EQ(halfOf(object, 4, true)["verdict"], "unchanged");
+    const Result nothing = run({"write", "--port", "COM3", "--dry-run", "3=322"});
+    EXPECT_EQ(nothing.out, "ряд 3, вторая половина: 432 -> 322\n");
+
+    signsim::SimFaults silent;
+    silent.panels = {'5'};
+    silent.silent = true;
+    sign.setFaults(silent);
+    const Result unreadable = run({"write", "--port", "COM3", "--dry-run", "3=469"});
+    EXPECT_EQ(unreadable.exitCode, 1);
+    EXPECT_EQ(unreadable.err, "Стела прочитана не полностью, цены не записаны:\n"
+                              "ряд 6, первая половина: нет ответа\n");
+    EXPECT_EQ(framesSince(sign, 0), "");
+}
+
+TEST(ZemtaSign, VerifyExitsZeroOnlyWhenBothHalvesOfEveryRowNamedShowThePrice) {
+    PtyPorts ports;
+    signsim::SimOptions options;
+    options.panels['2'] = options.panels['B'] = {"469", '3', 2};
+    options.panels['4'] = {"501", '1', 0}; // row 5: halves differ
+    options.panels['9'] = options.panels['I'] = {"---", '0', 0};
+    options.panels['6'] = {"123", '1', 0};
+    auto& sign = ports.addSign(3, options);
+    signsim::SimFaults silent;
+    silent.panels = {'6'}; // row 7, first half
+    silent.silent = true;
+    sign.setFaults(silent);
+
+    struct Case {
+        QStringList args;
+        int exitCode;
+        QStringList problems;
+    };
+    const Case cases[] = {
+        {{"3=469"}, 0, {}},
+        {{"3=469", "--unused", "10"}, 0, {}},
+        {{"3=459"},
+         1,
+         {"ряд 3, первая половина: ожидается 459, на стеле 469",
+          "ряд 3, вторая половина: ожидается 459, на стеле 469"}},
+        {{"5=501", "--unused", "10"}, 1, {"ряд 5, вторая половина: ожидается 501, на стеле 000"}},
+        {{"7=123"},
+         1,
+         {"ряд 7, первая половина: нет ответа",
+          "ряд 7, вторая половина: ожидается 123, на стеле 000"}},
+        {{"--unused", "3"},
+         1,
+         {"ряд 3, первая половина: ожидается ---, на стеле 469",
+          "ряд 3, вторая половина: ожидается ---, на стеле 469"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const Result text = run(QStringList{"verify", "--port", "COM3"} + c.args);
+        EXPECT_EQ(text.exitCode, c.exitCode);
+        EXPECT_EQ(text.err, c.problems.isEmpty()
+                                ? QString()
+                                : "Стела показывает не те цены:\n" + c.problems.join('\n') + '\n');
+        const Result json = run(QStringList{"verify", "--port", "COM3", "--json"} + c.args);
+        EXPECT_EQ(json.exitCode, c.exitCode);
+        const QJsonObject object = parsed(json);
+        EXPECT_EQ(object["ok"], c.exitCode == 0);
+        EXPECT_EQ(object["problems"], QJsonArray::fromStringList(c.problems));
+        EXPECT_EQ(object["rows"].toArray().size(),
+                  c.args.filter(QRegularExpression("^\\d+")).size());
+    }
+    EXPECT_EQ(framesSince(sign, 0), "");
+}
+
+TEST(ZemtaSign, PortHeldByTheWindowIsNamedWithItsProcess) {
+    PtyPorts ports;
+    auto& sign = ports.addSign(3);
+    signsim::SimFaults silent;
+    silent.silent = true; // a read-back that takes its full time
+    sign.setFaults(silent);
+    // A program named as the window, holding the port with its own lock.
+    QTemporaryDir bin;
+    const QString window = bin.filePath("zemta-stela");
+    ASSERT_TRUE(QFile::copy(ZEMTA_SIGN_EXE, window));
+    QProcess holding;
+    holding.start(window, {"read", "--port", "COM3"});
+    ASSERT_TRUE(holding.waitForStarted());
+    ASSERT_TRUE(sign.waitForCommands(1, std::chrono::seconds(5)));
+
+    const QString named = QString("COM3: порт занят окном zemta-stela (pid %1): закройте окно или "
+                                  "запишите цены в нём\n")
+                              .arg(holding.processId());
+    const Result text = run({"write", "--port", "COM3", "3=469"});
+    EXPECT_EQ(text.exitCode, 3);
+    EXPECT_EQ(text.err, named);
+    const Result json = run({"write", "--port", "COM3", "--json", "3=469"});
+    EXPECT_EQ(json.exitCode, 3);
+    const QJsonObject object = parsed(json);
+    EXPECT_EQ(object["changed"], false);
+    EXPECT_EQ(object["rows"], QJsonArray());
+    EXPECT_EQ(object["problems"], QJsonArray{named.chopped(1)});
+    EXPECT_EQ(object["held_by"],
+              QJsonObject({{"program", "zemta-stela"}, {"pid", qint64(holding.processId())}}));
+    holding.terminate();
+    holding.waitForFinished();
+}
+
 TEST(ZemtaSign, UsageErrorsExitTwoWithOneLineAndNothingOnTheLine) {
     PtyPorts ports;
     auto& sign = ports.addSign(3);
@@ -190,6 +455,10 @@ TEST(ZemtaSign, UsageErrorsExitTwoWithOneLineAndNothingOnTheLine) {
         {"write", "3=469", "--unused", "3"},
         {"write", "--unused"},
         {"write"},
+        {"write", "3=469", "--dry-run=yes"},
+        {"verify"},
+        {"verify", "3=469", "--dry-run"},
+        {"brightness", "5", "--json"},
         {"brightness", "10"},
         {"effect", "--interval", "12"},
         {"effect", "--interval", "5", "--effects", "1,5"},
