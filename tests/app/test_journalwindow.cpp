@@ -47,7 +47,7 @@ bool settle(JournalWindow& window) {
     timer.start();
     do
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    while (timer.elapsed() < 400 || (window.loading() && timer.elapsed() < 20000));
+    while (timer.elapsed() < 400 || (window.loading() && timer.elapsed() < 120000));
     return !window.loading();
 }
 
