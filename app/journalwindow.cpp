@@ -71,6 +71,10 @@ std::array<QJsonValue, 20> cells(const QJsonValue& map) {
     return out;
 }
 
+bool differs(const PanelState& a, const PanelState& b) {
+    return a && b && !journal::sameShowing(*a, *b);
+}
+
 // "ряд 3: 459 → 469" when both halves went the same way, "ряд 3: 459 → 469 / 459 → 462"
 // when they differ, "ряд 3, вторая половина: 459 → 469" when one half alone changed.
 QString changesText(const std::array<bool, 20>& changed, const SignStates& before,
@@ -79,7 +83,14 @@ QString changesText(const std::array<bool, 20>& changed, const SignStates& befor
     for (int row = 10; row >= 1; --row) {
         const int first = journal::panelIndex(row, false);
         const int second = journal::panelIndex(row, true);
-        const auto change = [&](int i) { return priceText(before.at(i)) + kArrow + priceText(after.at(i)); };
+        const auto change = [&](int i) {
+            QString text = priceText(before.at(i)) + kArrow + priceText(after.at(i));
+            // The same price characters with another grade or "Снежинка"/"Евро".
+            if (differs(before.at(i), after.at(i)) &&
+                before.at(i)->left(3) == after.at(i)->left(3))
+                text += QStringLiteral(" (сорт, флаги)");
+            return text;
+        };
         const QString name = QStringLiteral("ряд %1").arg(row);
         if (changed.at(first) && changed.at(second)) {
             const QString a = change(first), b = change(second);
@@ -93,9 +104,6 @@ QString changesText(const std::array<bool, 20>& changed, const SignStates& befor
     return parts.join(QStringLiteral("; "));
 }
 
-bool differs(const PanelState& a, const PanelState& b) {
-    return a && b && !journal::sameShowing(*a, *b);
-}
 
 // A write's result record, with what the panels showed before it (none: unknown).
 void fillWriteResult(JournalLine& line, const Record& record, const SignStates& before) {
