@@ -18,7 +18,6 @@
 #include <QHBoxLayout>
 #include <QHash>
 #include <QHeaderView>
-#include <QJsonArray>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -44,7 +43,7 @@ const QString kShownTime = QStringLiteral("dd.MM.yyyy HH:mm:ss");
 constexpr int kReloadDelayMs = 150;
 
 QString field(const Record& record, const char* name) {
-    return record.object.value(QLatin1String(name)).toString();
+    return record.text(name);
 }
 
 QString halfName(bool second) {
@@ -53,22 +52,6 @@ QString halfName(bool second) {
 
 QString priceText(const PanelState& state) {
     return state ? journal::priceOf(*state) : kUnknown;
-}
-
-// A row map's cells ({"3": [first, second]}) as per-panel values.
-std::array<QJsonValue, 20> cells(const QJsonValue& map) {
-    std::array<QJsonValue, 20> out;
-    const QJsonObject rows = map.toObject();
-    for (auto it = rows.begin(); it != rows.end(); ++it) {
-        bool ok = false;
-        const int row = it.key().toInt(&ok);
-        const QJsonArray halves = it.value().toArray();
-        if (!ok || row < 1 || row > 10 || halves.size() != 2)
-            continue;
-        out.at(journal::panelIndex(row, false)) = halves.at(0);
-        out.at(journal::panelIndex(row, true)) = halves.at(1);
-    }
-    return out;
 }
 
 bool differs(const PanelState& a, const PanelState& b) {
@@ -107,32 +90,34 @@ QString changesText(const std::array<bool, 20>& changed, const SignStates& befor
 
 // A write's result record, with what the panels showed before it (none: unknown).
 void fillWriteResult(JournalLine& line, const Record& record, const SignStates& before) {
-    const QJsonObject& o = record.object;
     line.interrupted = false;
-    if (o.contains(QLatin1String("error"))) {
-        line.verdict = QStringLiteral("не выполнена: ") + o.value(QLatin1String("error")).toString();
+    if (record.has("error")) {
+        line.verdict = QStringLiteral("не выполнена: ") + record.text("error");
         line.trouble = true;
         return;
     }
     const SignStates after = journal::statedBy(record);
-    const std::array<QJsonValue, 20> sent = cells(o.value(QLatin1String("sent")));
-    const std::array<QJsonValue, 20> verdicts = cells(o.value(QLatin1String("verdict")));
+    static const journal::PanelCells none;
+    const journal::PanelCells* sentCells = record.cells("sent");
+    const journal::PanelCells* verdictCells = record.cells("verdict");
+    const journal::PanelCells& sent = sentCells != nullptr ? *sentCells : none;
+    const journal::PanelCells& verdicts = verdictCells != nullptr ? *verdictCells : none;
     std::array<bool, 20> changed{};
     QStringList problems;
     bool written = false;
     for (int row = 10; row >= 1; --row)
         for (const bool second : {false, true}) {
             const int i = journal::panelIndex(row, second);
-            const QString verdict = verdicts.at(i).toString();
-            changed.at(i) = sent.at(i).isString() || differs(before.at(i), after.at(i));
+            const std::string verdict = verdicts.at(i).value_or(std::string());
+            changed.at(i) = sent.at(i).has_value() || differs(before.at(i), after.at(i));
             const QString panel = QStringLiteral("ряд %1, ").arg(row) + halfName(second);
-            if (verdict == QLatin1String("written"))
+            if (verdict == "written")
                 written = true;
-            else if (verdict == QLatin1String("not_taken"))
+            else if (verdict == "not_taken")
                 problems << panel + QStringLiteral(": не приняла");
-            else if (verdict == QLatin1String("no_reply"))
+            else if (verdict == "no_reply")
                 problems << panel + QStringLiteral(": нет ответа");
-            else if (verdict == QLatin1String("left_out"))
+            else if (verdict == "left_out")
                 problems << panel + QStringLiteral(": не записана");
         }
     line.changes = changesText(changed, before, after);
@@ -208,10 +193,10 @@ void JournalLines::add(const journal::JournalContents& piece, int lineBase, qsiz
                                                                           : record.event);
             // "яркость ручная: 5 — подтверждено": the command, then its answer.
             line.changes = journal::describe(record, false).section(QStringLiteral(" — "), 0, 0);
-            if (record.object.contains(QLatin1String("error"))) {
+            if (record.has("error")) {
                 line.verdict = QStringLiteral("не выполнено: ") + field(record, "error");
                 line.trouble = true;
-            } else if (record.object.value(QLatin1String("confirmed")).toBool()) {
+            } else if (record.text("confirmed") == QLatin1String("true")) {
                 line.verdict = QStringLiteral("подтверждено");
             } else {
                 line.verdict = QStringLiteral("не подтверждено");
@@ -614,12 +599,9 @@ bool JournalWindow::exportCsv(const QString& file, QString& error) {
         return false;
     }
     std::set<int> records;
-    QSet<QString> interrupted;
     for (int row = 0; row < model_->rowCount(); ++row) {
         const JournalLine& line = model_->lineAt(row);
         records.insert(line.records.begin(), line.records.end());
-        if (line.interrupted)
-            interrupted.insert(line.id);
     }
     // The records' own lines, read again: the file only grows, so they stand where they
     // were read from.
@@ -644,7 +626,9 @@ bool JournalWindow::exportCsv(const QString& file, QString& error) {
     std::vector<const Record*> selected;
     for (const Record& record : contents.records)
         selected.push_back(&record);
-    const QByteArray out = journal::csvBytes(selected, interrupted);
+    // A write's two records are on one line, so they are exported together, and a
+    // "started" alone reads as interrupted here as in the whole journal.
+    const QByteArray out = journal::csvBytes(selected, journal::Describer(contents));
     QSaveFile save(file);
     if (!save.open(QIODevice::WriteOnly) || save.write(out) != out.size() || !save.commit()) {
         error = save.errorString();

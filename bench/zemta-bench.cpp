@@ -9,14 +9,18 @@
 
 #include "appinfo.h"
 #include "errorreport.h"
+#include "journal.h"
 #include "journalsample.h"
 #include "journalwindow.h"
+#include "pricewrite.h"
 #include "signsim.h"
 #include "tcomsetupfrm.h"
 #include "tform1.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -271,6 +275,105 @@ void measureTool(int runs, std::vector<Row>& rows) {
                     fmt(first * 1000, 1) + " ms", "under 50 ms", first < 0.050});
 }
 
+// The price journal: 100,000 records as a station leaves them (per change of prices a
+// "started" and a result record; now and then a change seen on the sign and a
+// brightness command), appended through the journal itself, then read back whole and
+// checked.
+void measureJournal(std::vector<Row>& rows) {
+    // On a RAM disk where there is one: every append flushes.
+    QTemporaryDir dir(QFileInfo::exists(QStringLiteral("/dev/shm"))
+                          ? QStringLiteral("/dev/shm/zemta-bench-XXXXXX")
+                          : QDir::tempPath() + QStringLiteral("/zemta-bench-XXXXXX"));
+    const QString path = dir.filePath(QStringLiteral("journal.jsonl"));
+    const QString port = QStringLiteral("COM3");
+    journal::Journal journal(
+        path, journal::currentContext(QStringLiteral("zemta-stela"), QStringLiteral("1.0.0.0")));
+    constexpr int kRecords = 100000;
+    // Every panel a price of its own, changing with `step`.
+    const auto signAt = [](int step) {
+        signlink::SignContents sign;
+        for (int row = 1; row <= 10; ++row)
+            for (const bool second : {false, true}) {
+                const char address = signlink::panelAddress(row, second);
+                const std::string reply = signsim::panelReply(
+                    address, {std::to_string(400 + (step + row) % 500), '3', 2});
+                sign.panel(row, second) = {QByteArray::fromStdString(reply)};
+            }
+        return sign;
+    };
+    int records = 0;
+    for (int change = 0; records < kRecords; ++change) {
+        // Every tenth change starts from a sign changed on its keypad meanwhile.
+        const signlink::SignContents before = signAt(change % 10 == 0 ? change + 250 : change);
+        const signlink::SignContents after = signAt(change + 1);
+        if (change % 10 == 0 && records + 4 <= kRecords) {
+            records += journal.observe(port, before) ? 1 : 0;
+            journal.command(journal::kBrightness, port, "LA", true,
+                            QStringLiteral("Установлена автоматическая яркость."));
+            ++records;
+        }
+        const QString id = journal.writeStarted(port, before);
+        // zemta-sign's write: two rows changed, the other panels left as they were.
+        journal::WriteResults results;
+        for (int row = 1; row <= 10; ++row)
+            for (const bool second : {false, true}) {
+                journal::PanelResult& panel = results.at(journal::panelIndex(row, second));
+                const bool changed = row == 3 || row == 7;
+                panel.after = after.panel(row, second).bytes;
+                panel.verdict = changed ? QStringLiteral("written") : QStringLiteral("unchanged");
+                if (changed)
+                    panel.sent = signlink::buildWriteFrame(
+                        row, second, signlink::heldRow(after.panel(row, second)));
+            }
+        journal.writeResult(port, id, results);
+        records += 2;
+    }
+    const qint64 size = QFileInfo(path).size();
+    if (!journal.healthy()) {
+        rows.push_back({"price journal: read 100,000 records", "no journal", "under 1 s", false});
+        return;
+    }
+
+    std::vector<double> reads, checks;
+    journal::JournalContents contents;
+    bool chainHolds = true;
+    for (int run = 0; run < 3; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        QString error;
+        journal::readJournal(path, contents, error);
+        reads.push_back(double(timer.nsecsElapsed()) / 1e9);
+        timer.start();
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        chainHolds = chainHolds && journal::checkChain(file.readAll()).firstBroken == 0;
+        checks.push_back(double(timer.nsecsElapsed()) / 1e9);
+    }
+    // What a change of prices costs: its "started" and its result record.
+    qint64 writeBytes = 0;
+    int writes = 0;
+    for (const journal::Record& record : contents.records)
+        if (record.event == journal::kWriteStarted || record.event == journal::kWrite) {
+            writeBytes += record.length + 1;
+            writes += record.event == journal::kWrite ? 1 : 0;
+        }
+    const double perChange = writes > 0 ? double(writeBytes) / writes : 0;
+    const double read = median(reads);
+    const int parsed = int(contents.records.size());
+    rows.push_back({QStringLiteral("price journal: read %1 records (%2 MB)")
+                        .arg(parsed)
+                        .arg(fmt(double(size) / 1e6, 1)),
+                    fmt(read, 3) + " s", "under 1 s", parsed == kRecords && read < 1.0});
+    rows.push_back({"price journal: check the hash chain of those records",
+                    fmt(median(checks), 3) + " s", "informative", chainHolds});
+    rows.push_back({"price journal: average record; one change of prices (2 records); a year "
+                    "at ten changes a day",
+                    QStringLiteral("%1 bytes; %2 bytes; %3 MB")
+                        .arg(fmt(double(size) / parsed, 0), fmt(perChange, 0),
+                             fmt(perChange * 10 * 365 / 1e6, 1)),
+                    "informative", true});
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -280,6 +383,15 @@ int main(int argc, char** argv) {
         const QString a = argv[i];
         if (a == "--startup-probe")
             return startupProbe(argc, argv);
+        if (a == "--journal-only") {
+            // The journal's rows alone, on standard output.
+            std::vector<Row> rows;
+            measureJournal(rows);
+            for (const Row& r : rows)
+                std::printf("| %s | %s | %s | %s |\n", qPrintable(r.figure), qPrintable(r.value),
+                            qPrintable(r.goal), r.met ? "yes" : "NO");
+            return rows.front().met ? 0 : 1;
+        }
         if (a == "--report" && i + 1 < argc)
             report = argv[++i];
         else if (a == "--runs" && i + 1 < argc)
@@ -383,6 +495,7 @@ int main(int argc, char** argv) {
     }
 
     measureTool(runs, rows);
+    measureJournal(rows);
 
     // The price journal's window on 100,000 records.
     {

@@ -223,6 +223,7 @@ void printOutcome(const Invocation& call, Console& console, const signlink::Writ
 int dryRunCommand(const Invocation& call, Session& session, Console& console) {
     signlink::ChangedRows rows(call.changes);
     const SignContents reported = readSign(session, console, QStringLiteral("Чтение"));
+    journal::recordRead(session.journal, session.link(), reported);
     // The write sends nothing unless every panel answered: nor would this plan.
     const bool refused = reported.goodPanels() < 20;
     const signlink::WriteOutcome outcome = signlink::dryRunOutcome(

@@ -48,7 +48,7 @@ QString shownTime(const QDateTime& time) {
 }
 
 QString field(const journal::Record& record, const char* name) {
-    return record.object.value(QLatin1String(name)).toString();
+    return record.text(name);
 }
 
 // Columns padded to their widest cell, trailing blanks cut.
@@ -84,8 +84,8 @@ std::vector<const journal::Record*> selected(const journal::JournalContents& con
 }
 
 int writeCsv(const QString& path, const std::vector<const journal::Record*>& records,
-             const QSet<QString>& interrupted, Console& console) {
-    const QByteArray out = journal::csvBytes(records, interrupted);
+             const journal::Describer& describe, Console& console) {
+    const QByteArray out = journal::csvBytes(records, describe);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size() || !file.commit()) {
         console.err(QStringLiteral("zemta-sign journal: %1: %2")
@@ -246,11 +246,9 @@ int journalCommand(const Invocation& call, Console& console) {
         return kDone;
     }
     const std::vector<const journal::Record*> records = selected(contents, query);
-    QSet<QString> interrupted;
-    for (const QString& id : journal::interruptedWrites(contents))
-        interrupted.insert(id);
+    const journal::Describer describe(contents);
     if (!query.csv.isEmpty())
-        return writeCsv(query.csv, records, interrupted, console);
+        return writeCsv(query.csv, records, describe, console);
     if (call.json) {
         QStringList lines;
         for (const journal::Record* record : records)
@@ -270,7 +268,7 @@ int journalCommand(const Invocation& call, Console& console) {
         lines.push_back({shownTime(record->time), field(*record, "program"),
                          field(*record, "user") + QLatin1Char('@') + field(*record, "host"),
                          field(*record, "port"),
-                         journal::describe(*record, interrupted.contains(field(*record, "id")))});
+                         describe(*record)});
     console.out(columns(lines));
     return kDone;
 }

@@ -5,9 +5,6 @@
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonValue>
 #include <QRandomGenerator>
 #include <QSet>
 #include <QSysInfo>
@@ -27,6 +24,23 @@ constexpr qint64 kTailPiece = 64 * 1024;
 
 QByteArray hexOrNull(const std::optional<QByteArray>& bytes) {
     return bytes ? '"' + bytes->toHex() + '"' : QByteArrayLiteral("null");
+}
+
+// Bytes as a JSON string: printable ASCII as it is, every other byte as \u00XX.
+QByteArray bytesOrNull(const std::optional<QByteArray>& bytes) {
+    if (!bytes)
+        return QByteArrayLiteral("null");
+    QByteArray out = "\"";
+    for (const char c : *bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u == '"' || u == '\\')
+            out += '\\' + QByteArray(1, c);
+        else if (u < 0x20 || u >= 0x7F)
+            out += "\\u00" + QByteArray::number(u, 16).rightJustified(2, '0');
+        else
+            out += c;
+    }
+    return out + '"';
 }
 
 // {"1": [first, second], ..., "10": [...]} for the rows where `include` holds.
@@ -80,22 +94,6 @@ QByteArray lastLine(LockedFile& file, qint64 size, bool& endsInNewline) {
     return {};
 }
 
-std::optional<Record> parseLine(const QByteArray& line, int number) {
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(line, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return std::nullopt;
-    Record record;
-    record.line = number;
-    record.object = document.object();
-    record.event = record.object.value(QLatin1String("event")).toString();
-    record.time =
-        QDateTime::fromString(record.object.value(QLatin1String("time")).toString(), Qt::ISODateWithMs);
-    if (record.event.isEmpty() || !record.time.isValid())
-        return std::nullopt;
-    return record;
-}
-
 // The latest state of every panel, from the records at the end of the file backwards
 // until every panel is known or the file's start is reached.
 SignStates latestStates(LockedFile& file, qint64 size) {
@@ -105,7 +103,7 @@ SignStates latestStates(LockedFile& file, qint64 size) {
     auto take = [&](const QByteArray& line) {
         if (line.isEmpty())
             return;
-        const std::optional<Record> record = parseLine(line, 0);
+        const std::optional<Record> record = parseRecord(line, 0);
         if (!record)
             return;
         const SignStates stated = statedBy(*record);
@@ -146,24 +144,15 @@ QString halfName(bool secondHalf) {
     return secondHalf ? QStringLiteral("вторая половина") : QStringLiteral("первая половина");
 }
 
-std::optional<QByteArray> hexField(const QJsonValue& value) {
-    if (!value.isString())
-        return std::nullopt;
-    return QByteArray::fromHex(value.toString().toLatin1());
-}
-
-// The cells of a row map: (row, second half) -> value.
-template <typename F> void forEachCell(const QJsonValue& map, F f) {
-    const QJsonObject rows = map.toObject();
-    for (auto it = rows.begin(); it != rows.end(); ++it) {
-        bool ok = false;
-        const int row = it.key().toInt(&ok);
-        const QJsonArray halves = it.value().toArray();
-        if (!ok || row < 1 || row > 10 || halves.size() != 2)
-            continue;
-        f(row, false, halves.at(0));
-        f(row, true, halves.at(1));
-    }
+// The cells of a panel map: (row, second half, bytes) for each panel it names.
+template <typename F> void forEachCell(const Record& record, std::string_view map, F f) {
+    const PanelCells* cells = record.cells(map);
+    if (cells == nullptr)
+        return;
+    for (int row = 1; row <= 10; ++row)
+        for (const bool second : {false, true})
+            if (const auto& cell = cells->at(panelIndex(row, second)))
+                f(row, second, QByteArray::fromStdString(*cell));
 }
 
 // "ряд 3: 469", "ряд 3: 469 / 459", "ряд 3, вторая половина: 459" for the panels stated.
@@ -183,22 +172,21 @@ QStringList rowPrices(const std::array<std::optional<QString>, 20>& prices) {
     return parts;
 }
 
-QString describeWrite(const Record& record) {
-    const QJsonObject& o = record.object;
-    if (o.contains(QLatin1String("error")))
-        return QStringLiteral("запись не выполнена: ") + o.value(QLatin1String("error")).toString();
+QString describeWrite(const Record& record, const SignStates* before) {
+    if (record.has("error"))
+        return QStringLiteral("запись не выполнена: ") + record.text("error");
     std::array<std::optional<QString>, 20> written;
     std::array<QString, 20> verdicts;
     std::array<std::optional<QByteArray>, 20> sent;
     std::array<std::optional<QByteArray>, 20> after;
-    forEachCell(o.value(QLatin1String("verdict")), [&](int row, bool second, const QJsonValue& v) {
-        verdicts.at(panelIndex(row, second)) = v.toString();
+    forEachCell(record, "verdict", [&](int row, bool second, const QByteArray& v) {
+        verdicts.at(panelIndex(row, second)) = QString::fromLatin1(v);
     });
-    forEachCell(o.value(QLatin1String("sent")), [&](int row, bool second, const QJsonValue& v) {
-        sent.at(panelIndex(row, second)) = hexField(v);
+    forEachCell(record, "sent", [&](int row, bool second, const QByteArray& v) {
+        sent.at(panelIndex(row, second)) = QByteArray::fromHex(v);
     });
-    forEachCell(o.value(QLatin1String("after")), [&](int row, bool second, const QJsonValue& v) {
-        after.at(panelIndex(row, second)) = hexField(v);
+    forEachCell(record, "after", [&](int row, bool second, const QByteArray& v) {
+        after.at(panelIndex(row, second)) = v;
     });
     QStringList problems;
     for (int row = 10; row >= 1; --row)
@@ -206,7 +194,9 @@ QString describeWrite(const Record& record) {
             const int i = panelIndex(row, second);
             const QString& verdict = verdicts.at(i);
             const QString panel = QStringLiteral("ряд %1, ").arg(row) + halfName(second);
-            if (verdict == QLatin1String("written") && sent.at(i))
+            const bool shownBefore = before != nullptr && sent.at(i) && before->at(i) &&
+                                     sameShowing(sent.at(i)->mid(2, 6), *before->at(i));
+            if (verdict == QLatin1String("written") && sent.at(i) && !shownBefore)
                 written.at(i) = signlink::signText(sent.at(i)->mid(2, 3));
             else if (verdict == QLatin1String("not_taken"))
                 problems << panel + QStringLiteral(": не приняла") +
@@ -218,6 +208,9 @@ QString describeWrite(const Record& record) {
                 problems << panel + QStringLiteral(": не записана");
         }
     const QStringList changed = rowPrices(written);
+    // Refused before its first frame (a panel unread, or none answered).
+    if (!record.has("id"))
+        return QStringLiteral("запись не выполнена: ") + problems.join(QStringLiteral("; "));
     QString text = changed.isEmpty() ? QStringLiteral("запись: без изменений")
                                      : QStringLiteral("записано: ") + changed.join(QStringLiteral("; "));
     if (!problems.isEmpty())
@@ -226,8 +219,7 @@ QString describeWrite(const Record& record) {
 }
 
 QString describeCommand(const Record& record) {
-    const QJsonObject& o = record.object;
-    const QByteArray sent = hexField(o.value(QLatin1String("sent"))).value_or(QByteArray());
+    const QByteArray sent = QByteArray::fromHex(record.text("sent").toLatin1());
     QString what;
     if (record.event == kBrightness)
         what = sent == "LA" ? QStringLiteral("яркость автоматическая")
@@ -235,10 +227,11 @@ QString describeCommand(const Record& record) {
     else
         what = QStringLiteral("эффекты: ") +
                QString::number(sent.size() > 1 ? static_cast<unsigned char>(sent.at(1)) : 0);
-    if (o.contains(QLatin1String("error")))
-        return what + QStringLiteral(" — не выполнено: ") + o.value(QLatin1String("error")).toString();
-    return what + (o.value(QLatin1String("confirmed")).toBool() ? QStringLiteral(" — подтверждено")
-                                                                : QStringLiteral(" — не подтверждено"));
+    if (record.has("error"))
+        return what + QStringLiteral(" — не выполнено: ") + record.text("error");
+    return what + (record.text("confirmed") == QLatin1String("true")
+                       ? QStringLiteral(" — подтверждено")
+                       : QStringLiteral(" — не подтверждено"));
 }
 
 } // namespace
@@ -346,7 +339,7 @@ bool Journal::observe(const QString& port, const signlink::SignContents& read) {
                 return std::nullopt;
             const auto cell = [&](int row, bool second) {
                 const int i = panelIndex(row, second);
-                return hexOrNull(changed.at(i) ? now.at(i) : std::nullopt);
+                return bytesOrNull(changed.at(i) ? now.at(i) : std::nullopt);
             };
             return "\"shows\":" + rowMap(cell, [&](int row) {
                        return changed.at(panelIndex(row, false)) || changed.at(panelIndex(row, true));
@@ -382,7 +375,7 @@ QString Journal::writeStarted(const QString& port, const signlink::SignContents&
     const SignStates states = statesOf(before);
     append(kWriteStarted, port, [&](const SignStates&) -> std::optional<QByteArray> {
         return "\"id\":\"" + id + "\",\"before\":" + rowMap([&](int row, bool second) {
-                   return hexOrNull(states.at(panelIndex(row, second)));
+                   return bytesOrNull(states.at(panelIndex(row, second)));
                });
     });
     return QString::fromLatin1(id);
@@ -397,7 +390,7 @@ void Journal::writeResult(const QString& port, const QString& id, const WriteRes
                                        [&](int row) { return at(row, false).sent || at(row, true).sent; });
         const QByteArray after = rowMap([&](int row, bool second) {
             const PanelResult& panel = at(row, second);
-            return hexOrNull(panel.after ? stateOf({*panel.after}) : std::nullopt);
+            return bytesOrNull(panel.after ? stateOf({*panel.after}) : std::nullopt);
         });
         const QByteArray verdict =
             rowMap([&](int row, bool second) { return asciiJsonString(at(row, second).verdict); });
@@ -443,10 +436,10 @@ JournalContents parseJournal(const QByteArray& data) {
         if (!complete)
             end = data.size();
         ++number;
-        const QByteArray line = data.mid(pos, end - pos);
+        const QByteArrayView line(data.constData() + pos, end - pos);
         pos = end + 1;
         // A last line without its newline was cut short, even when it parses.
-        std::optional<Record> record = complete ? parseLine(line, number) : std::nullopt;
+        std::optional<Record> record = complete ? parseRecord(line, number) : std::nullopt;
         if (record) {
             record->offset = end - line.size();
             record->length = line.size();
@@ -473,7 +466,7 @@ bool readJournal(const QString& path, JournalContents& contents, QString& error)
     return true;
 }
 
-QByteArray lineHash(const QByteArray& line) {
+QByteArray lineHash(QByteArrayView line) {
     return QCryptographicHash::hash(line, QCryptographicHash::Sha256).toHex();
 }
 
@@ -486,16 +479,16 @@ ChainCheck checkChain(const QByteArray& data) {
         const bool complete = end >= 0;
         if (!complete)
             end = data.size();
-        const QByteArray line = data.mid(pos, end - pos);
+        const QByteArrayView line(data.constData() + pos, end - pos);
         pos = end + 1;
         ++check.lines;
-        const std::optional<Record> record = complete ? parseLine(line, check.lines) : std::nullopt;
+        const std::optional<Record> record = complete ? parseRecord(line, check.lines) : std::nullopt;
         if (!record) {
             ++check.torn;
         } else if (check.firstBroken == 0) {
-            const QJsonValue prev = record->object.value(QLatin1String("prev"));
-            const bool holds = check.lines == 1 ? prev.isNull()
-                                                : prev.toString().toLatin1() == previousHash;
+            const std::optional<QString>* prev = record->field("prev");
+            const bool holds = prev != nullptr && (check.lines == 1 ? !*prev
+                                                                    : *prev && (*prev)->toLatin1() == previousHash);
             if (!holds)
                 check.firstBroken = check.lines;
         }
@@ -506,18 +499,17 @@ ChainCheck checkChain(const QByteArray& data) {
 
 SignStates statedBy(const Record& record) {
     SignStates states;
-    QLatin1String field("");
+    std::string_view map;
     if (record.event == kObserved)
-        field = QLatin1String("shows");
+        map = "shows";
     else if (record.event == kWriteStarted)
-        field = QLatin1String("before");
+        map = "before";
     else if (record.event == kWrite)
-        field = QLatin1String("after");
+        map = "after";
     else
         return states;
-    forEachCell(record.object.value(field), [&](int row, bool second, const QJsonValue& value) {
-        const std::optional<QByteArray> state = hexField(value);
-        if (state && state->size() == kStateLength)
+    forEachCell(record, map, [&](int row, bool second, const QByteArray& state) {
+        if (state.size() == kStateLength)
             states.at(panelIndex(row, second)) = state;
     });
     return states;
@@ -540,11 +532,11 @@ std::vector<QString> interruptedWrites(const JournalContents& contents) {
     QSet<QString> finished;
     for (const Record& record : contents.records)
         if (record.event == kWrite)
-            finished.insert(record.object.value(QLatin1String("id")).toString());
+            finished.insert(record.text("id"));
     std::vector<QString> interrupted;
     for (const Record& record : contents.records)
         if (record.event == kWriteStarted) {
-            const QString id = record.object.value(QLatin1String("id")).toString();
+            const QString id = record.text("id");
             if (!finished.contains(id))
                 interrupted.push_back(id);
         }
@@ -573,24 +565,43 @@ QString priceOf(const QByteArray& state) {
     return signlink::signText(state.left(3));
 }
 
-QString describe(const Record& record, bool interrupted) {
+QString describe(const Record& record, bool interrupted, const SignStates* before) {
     if (record.event == kObserved) {
         std::array<std::optional<QString>, 20> prices;
-        forEachCell(record.object.value(QLatin1String("shows")),
-                    [&](int row, bool second, const QJsonValue& value) {
-                        if (const auto state = hexField(value))
-                            prices.at(panelIndex(row, second)) = priceOf(*state);
-                    });
+        forEachCell(record, "shows", [&](int row, bool second, const QByteArray& state) {
+            prices.at(panelIndex(row, second)) = priceOf(state);
+        });
         return QStringLiteral("на стеле замечено: ") + rowPrices(prices).join(QStringLiteral("; "));
     }
     if (record.event == kWriteStarted)
         return interrupted ? QStringLiteral("запись начата и прервана: результата нет")
                            : QStringLiteral("запись начата");
     if (record.event == kWrite)
-        return describeWrite(record);
+        return describeWrite(record, before);
     if (record.event == kBrightness || record.event == kEffect)
         return describeCommand(record);
     return record.event;
+}
+
+} // namespace journal
+
+namespace journal {
+
+Describer::Describer(const JournalContents& contents) {
+    for (const Record& record : contents.records) {
+        const QString id = record.text("id");
+        if (record.event == kWriteStarted)
+            started_[id] = statedBy(record);
+        else if (record.event == kWrite)
+            finished_.insert(id);
+    }
+}
+
+QString Describer::operator()(const Record& record) const {
+    const QString id = record.text("id");
+    const auto before = id.isEmpty() ? started_.end() : started_.find(id);
+    return describe(record, record.event == kWriteStarted && !finished_.count(id),
+                    before == started_.end() ? nullptr : &before->second);
 }
 
 } // namespace journal

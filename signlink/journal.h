@@ -7,22 +7,27 @@
 // shows. Records are appended under a file lock, one write each, flushed to disk; a
 // reader skips a torn line (a write cut short) and counts it.
 //
-// A panel's state in a record is the hex of the six content bytes of its good reply
-// (bytes 2..7: the three price characters, the third again, the grade code, the flag
-// byte); frames sent are the hex of all 11 bytes. Panel maps are keyed by row ("1".."10")
-// and hold [first half, second half]; null there means the record says nothing of that
-// panel (no good reply, or not part of the record).
+// A panel's state in a record is the six content bytes of its good reply (bytes 2..7: the
+// three price characters, the third again, the grade code, the flag byte) as a string,
+// each byte outside printable ASCII as \u00XX ("469932"); frames sent are the hex of all
+// 11 bytes. Panel maps are keyed by row ("1".."10") and hold [first half, second half];
+// null there means the record says nothing of that panel (no good reply, or not part of
+// the record).
 
 #include "readback.h"
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QJsonObject>
 #include <QString>
 
 #include <array>
 #include <functional>
+#include <map>
 #include <optional>
+#include <utility>
+#include <set>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace journal {
@@ -131,13 +136,28 @@ private:
 
 // --- reading ---------------------------------------------------------------------------
 
+// A panel map of a record ("before", "after", "shows", "sent", "verdict"): each panel's
+// string, as bytes; none where the record holds null or does not name the panel.
+using PanelCells = std::array<std::optional<std::string>, 20>;
+
 struct Record {
     int line = 0;    // 1-based line number in the file
     qsizetype offset = 0, length = 0; // the line's bytes in the data it was parsed from
-    QJsonObject object;
     QDateTime time;  // with its offset
     QString event;
+    // The other fields with a string, number or boolean ("true", "false"); none for null.
+    std::vector<std::pair<std::string, std::optional<QString>>> fields;
+    std::vector<std::pair<std::string, PanelCells>> maps;
+
+    // The field, or nullptr when the record has none of that name.
+    const std::optional<QString>* field(std::string_view name) const;
+    QString text(std::string_view name) const; // empty when missing or null
+    bool has(std::string_view name) const;      // present and not null
+    const PanelCells* cells(std::string_view name) const;
 };
+
+// One line as a record; none when it is no record (cut short, garbled, no time or event).
+std::optional<Record> parseRecord(QByteArrayView line, int number);
 
 struct JournalContents {
     QByteArray data;             // the file's bytes
@@ -166,7 +186,7 @@ struct ChainCheck {
 ChainCheck checkChain(const QByteArray& data);
 
 // The lowercase hex SHA-256 of a line (without its newline).
-QByteArray lineHash(const QByteArray& line);
+QByteArray lineHash(QByteArrayView line);
 
 // What a record states of each panel: the panels it names with a state.
 SignStates statedBy(const Record& record);
@@ -189,7 +209,20 @@ std::vector<QString> interruptedWrites(const JournalContents& contents);
 QByteArray asciiJsonString(const QString& text);
 // The operator's text of a panel state: its three price characters.
 QString priceOf(const QByteArray& state);
-// The operator's one-line description of a record ("запись: ряд 3: 469", ...).
-QString describe(const Record& record, bool interrupted);
+// The operator's one-line description of a record ("записано: ряд 3: 469", ...). A write
+// names the panels that show something new: those whose "started" record (`before`)
+// showed something else, or all written ones when there is none.
+QString describe(const Record& record, bool interrupted, const SignStates* before = nullptr);
+
+// Describes the records of one journal, each with what its write started from.
+class Describer {
+public:
+    explicit Describer(const JournalContents& contents);
+    QString operator()(const Record& record) const;
+
+private:
+    std::map<QString, SignStates> started_; // write id -> what the panels showed before
+    std::set<QString> finished_;            // write ids with a result
+};
 
 } // namespace journal

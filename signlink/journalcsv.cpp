@@ -5,14 +5,6 @@
 
 namespace journal {
 
-namespace {
-
-QString field(const Record& record, const char* name) {
-    return record.object.value(QLatin1String(name)).toString();
-}
-
-} // namespace
-
 QString csvCell(QString text) {
     if (!text.isEmpty() && QStringLiteral("=+@").contains(text.front()))
         text.prepend(QLatin1Char('\''));
@@ -23,7 +15,7 @@ QString csvCell(QString text) {
     return text;
 }
 
-QByteArray csvBytes(const std::vector<const Record*>& records, const QSet<QString>& interrupted) {
+QByteArray csvBytes(const std::vector<const Record*>& records, const Describer& describe) {
     QByteArray out = "\xEF\xBB\xBF";
     const auto line = [&](const QStringList& cells) {
         QStringList escaped;
@@ -36,9 +28,9 @@ QByteArray csvBytes(const std::vector<const Record*>& records, const QSet<QStrin
           QStringLiteral("Событие"), QStringLiteral("Описание")});
     for (const Record* record : records)
         line({record->time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-              field(*record, "host"), field(*record, "user"), field(*record, "program"),
-              field(*record, "version"), field(*record, "port"), record->event,
-              describe(*record, interrupted.contains(field(*record, "id")))});
+              record->text("host"), record->text("user"), record->text("program"),
+              record->text("version"), record->text("port"), record->event,
+              describe(*record)});
     return out;
 }
 

@@ -6,7 +6,6 @@
 #include "journal.h"
 
 #include <QByteArray>
-#include <QSet>
 #include <QString>
 
 #include <vector>
@@ -18,8 +17,7 @@ namespace journal {
 QString csvCell(QString text);
 
 // The file's bytes: a header line, then each record (time in local time, computer,
-// user, program, version, port, event, the operator's description). `interrupted` holds
-// the ids of the writes that have no result.
-QByteArray csvBytes(const std::vector<const Record*>& records, const QSet<QString>& interrupted);
+// user, program, version, port, event, the operator's description).
+QByteArray csvBytes(const std::vector<const Record*>& records, const Describer& describe);
 
 } // namespace journal

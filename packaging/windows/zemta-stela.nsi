@@ -175,6 +175,18 @@ Section "Ярлык на рабочем столе" SecDesktop
     CreateShortcut "$DESKTOP\${APP_NAME}.lnk" "$INSTDIR\${EXE}" "" "$INSTDIR\${EXE}" 0
 SectionEnd
 
+; The price journal: one file for every account of this computer. Users may create the
+; file, read it and append to it (not delete it). It stays when the program is removed:
+; it is the station's record of its prices.
+Section "-Журнал цен" SecJournal
+    ; With SetShellVarContext all, $APPDATA is %ProgramData%. S-1-5-32-545: Users, named
+    ; by its SID in any language of Windows.
+    CreateDirectory "$APPDATA\ZEMTA\Stela"
+    nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$APPDATA\ZEMTA\Stela" /grant *S-1-5-32-545:(OI)(CI)(RX,WD,AD)'
+    Pop $0
+    DetailPrint "Журнал цен: $APPDATA\ZEMTA\Stela (icacls: $0)"
+SectionEnd
+
 Function un.onInit
     SetRegView 64
     SetShellVarContext all

@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -125,7 +124,9 @@ struct KilledAtRow5 : signlink::ChangedRows {
 };
 
 QString verdictOf(const Record& record, int row, bool second) {
-    return record.object.value("verdict").toObject().value(QString::number(row)).toArray().at(second).toString();
+    const PanelCells* verdicts = record.cells("verdict");
+    const auto& cell = verdicts ? verdicts->at(panelIndex(row, second)) : std::nullopt;
+    return cell ? QString::fromStdString(*cell) : QString();
 }
 
 struct Case {
@@ -150,17 +151,19 @@ const Case kCases[] = {
      [](Scene& s, const JournalContents& c) {
          const Record& started = c.records.at(1);
          const Record& result = c.records.at(2);
-         EXPECT_EQ(started.object.value("id"), result.object.value("id"));
+         EXPECT_EQ(started.text("id"), result.text("id"));
+         EXPECT_FALSE(started.text("id").isEmpty());
          EXPECT_EQ(statedBy(started).at(panelIndex(3, true)), QByteArray("459932"));
          EXPECT_EQ(statedBy(result).at(panelIndex(3, true)), QByteArray("469932"));
          EXPECT_EQ(verdictOf(result, 3, false), "written");
          EXPECT_EQ(verdictOf(result, 3, true), "written");
          EXPECT_EQ(verdictOf(result, 4, false), "unchanged");
          // The frame as sent, 0x00 flag bytes and all, in hex.
-         const QString frame = result.object.value("sent").toObject().value("3").toArray().at(1).toString();
-         EXPECT_EQ(QByteArray::fromHex(frame.toLatin1()),
+         const auto& frame = result.cells("sent")->at(panelIndex(3, true));
+         ASSERT_TRUE(frame);
+         EXPECT_EQ(QByteArray::fromHex(QByteArray::fromStdString(*frame)),
                    QByteArray("WB469932E") + signsim::checksumChars("WB469932E").c_str());
-         EXPECT_EQ(describe(result, false), "записано: ряд 3: 469");
+         EXPECT_EQ(Describer(c)(result), "записано: ряд 3: 469");
          EXPECT_EQ(s.sign->panel('B').price, "469");
      }},
     {"a write a panel did not take: not_taken, with what it shows instead",
@@ -178,7 +181,7 @@ const Case kCases[] = {
          EXPECT_EQ(verdictOf(result, 3, false), "written");
          EXPECT_EQ(verdictOf(result, 3, true), "not_taken");
          EXPECT_EQ(priceOf(*statedBy(result).at(panelIndex(3, true))), "999");
-         EXPECT_EQ(describe(result, false),
+         EXPECT_EQ(Describer(c)(result),
                    "записано: ряд 3, первая половина: 469; не подтверждено: ряд 3, вторая "
                    "половина: не приняла, на стеле 999");
      }},
@@ -191,7 +194,7 @@ const Case kCases[] = {
      },
      {kObserved, kWriteStarted}, {}, 0, {QStringLiteral("1")},
      [](Scene&, const JournalContents& c) {
-         EXPECT_EQ(describe(c.records.at(1), true), "запись начата и прервана: результата нет");
+         EXPECT_EQ(Describer(c)(c.records.at(1)), "запись начата и прервана: результата нет");
      }},
     {"a port failure in the middle of a write closes it with the error",
      [](Scene& s) {
@@ -203,8 +206,8 @@ const Case kCases[] = {
      },
      {kObserved, kWriteStarted, kWrite}, {}, 0, {},
      [](Scene&, const JournalContents& c) {
-         EXPECT_EQ(c.records.at(2).object.value("id"), c.records.at(1).object.value("id"));
-         EXPECT_FALSE(c.records.at(2).object.value("error").toString().isEmpty());
+         EXPECT_EQ(c.records.at(2).text("id"), c.records.at(1).text("id"));
+         EXPECT_FALSE(c.records.at(2).text("error").isEmpty());
      }},
     {"an observed change, and reads with nothing new (an unread panel is no change)",
      [](Scene& s) {
@@ -219,10 +222,10 @@ const Case kCases[] = {
      },
      {kObserved, kObserved}, {}, 0, {},
      [](Scene&, const JournalContents& c) {
-         const QJsonObject shows = c.records.at(1).object.value("shows").toObject();
-         EXPECT_EQ(shows.keys(), QStringList{"10"});
-         EXPECT_TRUE(shows.value("10").toArray().at(0).isNull());
-         EXPECT_EQ(describe(c.records.at(1), false),
+         const SignStates shows = statedBy(c.records.at(1));
+         for (int i = 0; i < 20; ++i)
+             EXPECT_EQ(bool(shows.at(i)), i == panelIndex(10, true)) << i;
+         EXPECT_EQ(Describer(c)(c.records.at(1)),
                    "на стеле замечено: ряд 10, вторая половина: 512");
      }},
     {"two writers at once, in processes of their own: no line mixed, the chain whole",
@@ -242,7 +245,7 @@ const Case kCases[] = {
      [](Scene&, const JournalContents& c) {
          std::map<QString, int> perWriter;
          for (const Record& record : c.records)
-             ++perWriter[record.object.value("port").toString()];
+             ++perWriter[record.text("port")];
          EXPECT_EQ(perWriter, (std::map<QString, int>{{"P0", 150}, {"P1", 150}, {"P2", 150}, {"P3", 150}}));
      }},
     {"a torn last line is skipped and counted; the next record starts a line of its own",
@@ -367,5 +370,50 @@ INSTANTIATE_TEST_SUITE_P(Journal, JournalCases, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<Case>& info) {
                              return "case" + std::to_string(info.index);
                          });
+
+} // namespace
+
+namespace {
+
+TEST(JournalLine, IsARecordOnlyWhenItIsWholeJsonWithTimeAndEvent) {
+    struct Line {
+        QByteArray text;
+        bool record;
+        QString answer; // its "answer" field
+    };
+    const QByteArray head = R"({"time":"2026-12-09T08:00:00.000+03:00","event":"effect",)";
+    const Line lines[] = {
+        {head + R"("answer":"\u042d\u0444\u0444\u0435\u043a\u0442\u044b \"1\" \\ \/ \ud83d\ude00"})", true,
+         QStringLiteral("Эффекты \"1\" \\ / 😀")},
+        {head + R"("n":-1.5e+3,"ok":true,"x":null,"deep":{"a":[1,{"b":[]}]},"answer":"a"} )", true, "a"},
+        {head + R"("answer":"a")", false, {}},                 // cut short
+        {head + R"("answer":"a"}}")", false, {}},              // something after it
+        {head + R"("answer":"\x"})", false, {}},               // no such escape
+        {head + R"("answer":"\ud83d"})", false, {}},           // half a surrogate pair
+        {head + "\"answer\":\"a\tb\"}", false, {}},             // a raw control character
+        {head + R"("n":01,"answer":"a"})", false, {}},         // a leading zero
+        {R"({"time":"yesterday","event":"effect"})", false, {}}, // no time
+        {R"({"time":"2026-12-09T08:00:00+03:00","answer":"a"})", false, {}}, // no event
+        {R"({"time":"2026-12-09T08:00:00+03:00","event":"effect"})", true, {}}, // no milliseconds
+    };
+    for (const Line& line : lines) {
+        const std::optional<Record> record = parseRecord(line.text, 1);
+        EXPECT_EQ(record.has_value(), line.record) << line.text.toStdString();
+        if (record) {
+            EXPECT_EQ(record->text("answer"), line.answer) << line.text.toStdString();
+        }
+    }
+}
+
+TEST(JournalLine, KeepsThePanelBytesAsWritten) {
+    const QByteArray line = R"({"time":"2026-12-09T08:00:00.000+03:00","event":"observed",)"
+                            R"("shows":{"1":["\u0001\u00c09\u0000\u00ff3",null],"10":[null,"469932"],"11":["x","y"]}})";
+    const std::optional<Record> record = parseRecord(line, 1);
+    ASSERT_TRUE(record);
+    const SignStates states = statedBy(*record);
+    EXPECT_EQ(states.at(panelIndex(1, false)), QByteArray("\x01\xC0" "9\0\xFF" "3", 6));
+    EXPECT_FALSE(states.at(panelIndex(1, true)));
+    EXPECT_EQ(states.at(panelIndex(10, true)), QByteArray("469932"));
+}
 
 } // namespace

@@ -15,9 +15,9 @@
 
 namespace journalsample {
 
-// A panel state: price characters, the third again, grade code '3', flags 0x30.
+// A panel state as stored: price characters, the third again, grade code '3', flags 0x30.
 inline QByteArray state(const QByteArray& price) {
-    return (price + price.right(1) + "30").toHex();
+    return price + price.right(1) + "30";
 }
 
 // The price of row `row` after `n` changes.
