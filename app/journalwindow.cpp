@@ -512,24 +512,30 @@ void JournalWindow::reload() {
                                       Qt::QueuedConnection);
             return;
         }
+        // The chain is checked beside the reading, on a thread of its own.
+        int broken = 0;
+        const std::unique_ptr<QThread> chain(
+            QThread::create([&data, &broken] { broken = journal::checkChain(data).firstBroken; }));
+        chain->start();
         const auto preview = [&](const JournalView& newest) {
             auto view = std::make_shared<JournalView>(newest);
             view->complete = false;
             hand(view);
         };
-        if (!readJournalLines(data, *lines, cancel_, first ? preview : std::function<void(const JournalView&)>()))
-            return;
-        auto view = std::make_shared<JournalView>(lines->view);
-        if (lines->end < data.size()) {
-            // A last line still without its newline: cut short, or being written now.
-            view->fileLines += 1;
-            view->tornLines.push_back(view->fileLines);
+        const bool read = readJournalLines(data, *lines, cancel_,
+                                           first ? preview : std::function<void(const JournalView&)>());
+        if (read) {
+            auto view = std::make_shared<JournalView>(lines->view);
+            if (lines->end < data.size()) {
+                // A last line still without its newline: cut short, or being written now.
+                view->fileLines += 1;
+                view->tornLines.push_back(view->fileLines);
+            }
+            hand(view);
         }
-        hand(view);
-        if (cancel_)
-            return;
-        const int broken = journal::checkChain(data).firstBroken;
-        QMetaObject::invokeMethod(this, [this, broken] { takeChain(broken); }, Qt::QueuedConnection);
+        chain->wait();
+        if (read && !cancel_)
+            QMetaObject::invokeMethod(this, [this, broken] { takeChain(broken); }, Qt::QueuedConnection);
     });
     connect(loader_, &QThread::finished, this, [this] {
         QThread* done = std::exchange(loader_, nullptr);
