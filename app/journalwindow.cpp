@@ -110,15 +110,15 @@ void fillWriteResult(JournalLine& line, const Record& record, const SignStates& 
             const int i = journal::panelIndex(row, second);
             const std::string verdict = verdicts.at(i).value_or(std::string());
             changed.at(i) = sent.at(i).has_value() || differs(before.at(i), after.at(i));
-            const QString panel = QStringLiteral("ряд %1, ").arg(row) + halfName(second);
+            const auto panel = [&] { return QStringLiteral("ряд %1, ").arg(row) + halfName(second); };
             if (verdict == "written")
                 written = true;
             else if (verdict == "not_taken")
-                problems << panel + QStringLiteral(": не приняла");
+                problems << panel() + QStringLiteral(": не приняла");
             else if (verdict == "no_reply")
-                problems << panel + QStringLiteral(": нет ответа");
+                problems << panel() + QStringLiteral(": нет ответа");
             else if (verdict == "left_out")
-                problems << panel + QStringLiteral(": не записана");
+                problems << panel() + QStringLiteral(": не записана");
         }
     line.changes = changesText(changed, before, after);
     line.trouble = !problems.isEmpty();
@@ -149,7 +149,6 @@ void JournalLines::add(const journal::JournalContents& piece, int lineBase, qsiz
     for (const int torn : piece.tornLines)
         view.tornLines.push_back(lineBase + torn);
     view.fileLines = lineBase + piece.lines;
-    view.spans.reserve(view.spans.size() + piece.records.size());
     for (const Record& record : piece.records) {
         const int index = static_cast<int>(view.spans.size());
         view.spans.emplace_back(offsetBase + record.offset, record.length);

@@ -112,12 +112,20 @@ std::pair<double, double> measureJournalWindow(const QString& path) {
     JournalWindow window(path);
     window.show();
     double shown = -1;
-    QObject::connect(&window, &JournalWindow::loaded, [&] {
+    QEventLoop loop;
+    QObject::connect(&window, &JournalWindow::loaded, &loop, [&] {
         if (shown < 0)
             shown = timer.nsecsElapsed() / 1e9;
+        if (!window.loading())
+            loop.quit();
     });
-    while (shown < 0 || window.loading())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (shown >= 0 && !window.loading())
+            loop.quit();
+    });
+    poll.start(20);
+    loop.exec();
     return {shown, timer.nsecsElapsed() / 1e9};
 }
 

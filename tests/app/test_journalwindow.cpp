@@ -11,6 +11,8 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
@@ -41,24 +43,33 @@ QByteArray readFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// Runs the event loop for `ms` milliseconds, or until `done` quits it.
+void runLoop(int ms, QEventLoop& loop) {
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 // Lets the file's change reach the window, then waits for its reads to end.
 bool settle(JournalWindow& window) {
     QElapsedTimer timer;
     timer.start();
-    do
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    while (timer.elapsed() < 400 || (window.loading() && timer.elapsed() < 120000));
+    do {
+        QEventLoop loop;
+        runLoop(50, loop);
+    } while (timer.elapsed() < 400 || (window.loading() && timer.elapsed() < 120000));
     return !window.loading();
 }
 
+// Waits for the window's next read (or chain check) to be shown.
 bool waitLoaded(JournalWindow& window, int ms = 20000) {
+    QEventLoop loop;
     bool loaded = false;
     const QMetaObject::Connection connection =
-        QObject::connect(&window, &JournalWindow::loaded, [&loaded] { loaded = true; });
-    QElapsedTimer timer;
-    timer.start();
-    while (!loaded && timer.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QObject::connect(&window, &JournalWindow::loaded, &loop, [&] {
+            loaded = true;
+            loop.quit();
+        });
+    runLoop(ms, loop);
     QObject::disconnect(connection);
     return loaded;
 }
