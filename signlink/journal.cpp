@@ -95,9 +95,11 @@ QByteArray lastLine(LockedFile& file, qint64 size, bool& endsInNewline) {
 }
 
 // The latest state of every panel, from the records at the end of the file backwards
-// until every panel is known or the file's start is reached.
-SignStates latestStates(LockedFile& file, qint64 size) {
+// until every panel asked for is known or the file's start is reached. A panel that never
+// answers is not asked for, or every read would go through the whole file.
+SignStates latestStates(LockedFile& file, qint64 size, const std::array<bool, 20>& wanted) {
     SignStates latest;
+    const int needed = int(std::count(wanted.begin(), wanted.end(), true));
     int known = 0;
     std::array<bool, 20> found{};
     auto take = [&](const QByteArray& line) {
@@ -108,7 +110,7 @@ SignStates latestStates(LockedFile& file, qint64 size) {
             return;
         const SignStates stated = statedBy(*record);
         for (int i = 0; i < 20; ++i)
-            if (stated.at(i) && !found.at(i)) {
+            if (stated.at(i) && wanted.at(i) && !found.at(i)) {
                 found.at(i) = true;
                 latest.at(i) = stated.at(i);
                 ++known;
@@ -116,7 +118,7 @@ SignStates latestStates(LockedFile& file, qint64 size) {
     };
     QByteArray carry;
     qint64 pos = size;
-    while (pos > 0 && known < 20) {
+    while (pos > 0 && known < needed) {
         const qint64 from = std::max<qint64>(0, pos - kTailPiece);
         QByteArray piece = file.readAt(from, pos - from);
         if (piece.isEmpty())
@@ -129,13 +131,13 @@ SignStates latestStates(LockedFile& file, qint64 size) {
             if (start < 0)
                 break;
             take(piece.mid(start + 1, end - start - 1));
-            if (known == 20)
+            if (known == needed)
                 return latest;
             end = start;
         }
         carry = piece.left(end);
     }
-    if (pos == 0 && known < 20)
+    if (pos == 0 && known < needed)
         take(carry);
     return latest;
 }
@@ -288,7 +290,7 @@ void Journal::fail(const QString& error) {
 }
 
 bool Journal::append(const QString& event, const QString& port, const Body& body,
-                     bool needsLatest) {
+                     const std::array<bool, 20>& latestOf) {
     QString error;
     const std::unique_ptr<LockedFile> file = LockedFile::open(path_, error);
     if (!file) {
@@ -300,7 +302,7 @@ bool Journal::append(const QString& event, const QString& port, const Body& body
         fail(QStringLiteral("cannot read the file's size"));
         return false;
     }
-    const std::optional<QByteArray> fields = body(needsLatest ? latestStates(*file, size) : SignStates{});
+    const std::optional<QByteArray> fields = body(latestStates(*file, size, latestOf));
     if (!fields)
         return false;
     bool endsInNewline = true;
@@ -326,6 +328,9 @@ bool Journal::append(const QString& event, const QString& port, const Body& body
 
 bool Journal::observe(const QString& port, const signlink::SignContents& read) {
     const SignStates now = statesOf(read);
+    std::array<bool, 20> stated{};
+    for (int i = 0; i < 20; ++i)
+        stated.at(i) = now.at(i).has_value();
     return append(
         kObserved, port,
         [&](const SignStates& latest) -> std::optional<QByteArray> {
@@ -345,7 +350,7 @@ bool Journal::observe(const QString& port, const signlink::SignContents& read) {
                        return changed.at(panelIndex(row, false)) || changed.at(panelIndex(row, true));
                    });
         },
-        true);
+        stated);
 }
 
 void Journal::openWrite(const QString& port) {

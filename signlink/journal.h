@@ -114,11 +114,12 @@ public:
                        const QString& error);
 
 private:
-    // The record's fields after the common ones, without braces, and whether to write it
-    // at all given the journal's latest states (read under the lock).
+    // The record's fields after the common ones, without braces, or none not to write it,
+    // given the journal's latest states of the panels `latestOf` names (read under the
+    // lock).
     using Body = std::function<std::optional<QByteArray>(const SignStates& latest)>;
     bool append(const QString& event, const QString& port, const Body& body,
-                bool needsLatest = false);
+                const std::array<bool, 20>& latestOf = {});
     void fail(const QString& error);
 
     struct OpenWrite {

@@ -29,12 +29,21 @@ QString folderFromEnvironment(const char* name, const QString& fallback) {
     return QDir::fromNativeSeparators(value.isEmpty() ? fallback : value);
 }
 
+// Windows' byte-range locks are mandatory: a lock on the records would make readers fail
+// while a record is appended. Writers lock one byte far beyond any journal's end instead,
+// which keeps them apart and leaves the records readable.
+OVERLAPPED lockByte() {
+    OVERLAPPED at{};
+    at.OffsetHigh = 0x7FFFFFFF;
+    return at;
+}
+
 class WinFile : public LockedFile {
 public:
     explicit WinFile(HANDLE handle) : handle_(handle) {}
     ~WinFile() override {
-        OVERLAPPED whole{};
-        UnlockFileEx(handle_, 0, MAXDWORD, MAXDWORD, &whole);
+        OVERLAPPED at = lockByte();
+        UnlockFileEx(handle_, 0, 1, 0, &at);
         CloseHandle(handle_);
     }
 
@@ -96,8 +105,8 @@ std::unique_ptr<LockedFile> LockedFile::open(const QString& path, QString& error
         error = systemError(GetLastError());
         return nullptr;
     }
-    OVERLAPPED whole{};
-    if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
+    OVERLAPPED at = lockByte();
+    if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) {
         error = systemError(GetLastError());
         CloseHandle(handle);
         return nullptr;

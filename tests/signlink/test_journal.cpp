@@ -417,3 +417,20 @@ TEST(JournalLine, KeepsThePanelBytesAsWritten) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(JournalLine, EveryCutOfARecordIsNoRecord) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("journal.jsonl"));
+    Journal journal(path, Context{"zemta-stela", "1", "АЗС-12", "оператор"});
+    journal.observe("COM3", sign({{'2', {"4\x01" "9", '3', 2}}, {'0', {"---", '0', 0}}}));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray line = file.readAll().chopped(1);
+    ASSERT_TRUE(parseRecord(line, 1));
+    for (qsizetype cut = 0; cut < line.size(); ++cut)
+        EXPECT_FALSE(parseRecord(line.left(cut), 1)) << cut;
+}
+
+} // namespace
