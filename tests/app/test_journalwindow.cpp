@@ -255,6 +255,7 @@ TEST(JournalWindowDamage, SaysWhatIsWrongAndWhere) {
         QByteArray data;
         int rows;
         QString message;
+        QString newest = "подтверждено"; // the newest line's verdict
     } const cases[] = {
         {"clean", clean, 40, {}},
         {"edited line 20", edited(), 40,
@@ -268,6 +269,8 @@ TEST(JournalWindowDamage, SaysWhatIsWrongAndWhere) {
          "строке 11: строка перед ней удалена или изменена, или изменена она сама."},
         {"last line torn", clean + "{\"time\":\"2026-", 40,
          "Пропущено оборванных строк: 1 (первая — строка 51)."},
+        // Records 1..46: the last write's result never came.
+        {"write without its result", joined(lines.mid(0, 46)), 37, {}, "прервана: результата нет"},
     };
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("journal.jsonl"));
@@ -282,6 +285,7 @@ TEST(JournalWindowDamage, SaysWhatIsWrongAndWhere) {
         EXPECT_EQ(damage->isVisible(), !c.message.isEmpty());
         EXPECT_EQ(damage->text(), c.message);
         EXPECT_EQ(window.model().rowCount(), c.rows);
+        EXPECT_EQ(cell(window.model(), 0, JournalModel::Verdict), c.newest);
     }
 }
 
