@@ -268,6 +268,11 @@ int ComDevice::open(const std::string& path) {
         return 0;
     if (path.empty())
         return ERROR_FILE_NOT_FOUND;
+    // A port that another program opened through this component is refused as Windows
+    // refuses it, before the system is asked: not every system that runs Windows programs
+    // keeps a second program off a serial device (Wine does not).
+    if (portholder::holderOfDevice(path))
+        return ERROR_ACCESS_DENIED;
     // No sharing: a port that another program holds is refused (ERROR_ACCESS_DENIED).
     const HANDLE h = ::CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);

@@ -23,6 +23,8 @@ struct Holder {
 // The program holding the port (a port name or device path, as portmap takes it); none
 // when no program is known to hold it, or it cannot be told.
 std::optional<Holder> holderOf(const QString& port);
+// The same for a device path, as portmap gives it.
+std::optional<Holder> holderOfDevice(const std::string& devicePath);
 
 // This process's record as the holder of one device, for as long as it lives. On POSIX
 // systems it does nothing: the lock file already names the process.

@@ -35,7 +35,10 @@ QString programOf(pid_t pid) {
 } // namespace
 
 std::optional<Holder> holderOf(const QString& port) {
-    const std::string path = portmap::devicePath(port);
+    return holderOfDevice(portmap::devicePath(port));
+}
+
+std::optional<Holder> holderOfDevice(const std::string& path) {
     if (path.empty())
         return std::nullopt;
     const std::unique_ptr<char, void (*)(void*)> device(::realpath(path.c_str(), nullptr),

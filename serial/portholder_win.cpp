@@ -56,7 +56,10 @@ QString runningProgram(DWORD pid) {
 } // namespace
 
 std::optional<Holder> holderOf(const QString& port) {
-    const std::string path = portmap::devicePath(port);
+    return holderOfDevice(portmap::devicePath(port));
+}
+
+std::optional<Holder> holderOfDevice(const std::string& path) {
     if (path.empty())
         return std::nullopt;
     for (const bool global : {true, false}) {
