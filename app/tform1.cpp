@@ -6,6 +6,7 @@
 #include "errorreport.h"
 #include "journalfile.h"
 #include "journalops.h"
+#include "journalwindow.h"
 #include "pricewrite.h"
 #include "readback.h"
 
@@ -368,6 +369,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ComPort(new TComPort(this)), 
 
     auto* technicianView = new QShortcut(QKeySequence(Qt::Key_F12), this);
     connect(technicianView, &QShortcut::activated, this, &TForm1::toggleTechnicianView);
+    connect(JournalButton, &QPushButton::clicked, this, &TForm1::openJournalWindow);
+    auto* journalKey = new QShortcut(QKeySequence(Qt::Key_F11), this);
+    connect(journalKey, &QShortcut::activated, this, &TForm1::openJournalWindow);
     Memo1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Memo1, &QPlainTextEdit::customContextMenuRequested, this, &TForm1::showLogMenu);
 
@@ -488,6 +492,8 @@ void TForm1::buildControls() {
     Memo1->setReadOnly(true);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setFocusPolicy(Qt::NoFocus); // no Tab stop out of the operator's sight
+    JournalButton = makeButton(w, this, "JournalButton", kJournalWindowCaption, {528, 652, 105, 25});
+    JournalButton->setFocusPolicy(Qt::NoFocus);
     StatusBar1 = place(w, new QStatusBar(this), "StatusBar1", {0, 704, 865, 17});
     StatusBar1->setSizeGripEnabled(false);
 
@@ -723,8 +729,21 @@ void TForm1::toggleTechnicianView() {
     }
     // Out of sight, the log takes no focus, so that Tab never lands on it.
     Memo1->setFocusPolicy(technicianView_ ? Qt::StrongFocus : Qt::NoFocus);
+    JournalButton->setFocusPolicy(technicianView_ ? Qt::StrongFocus : Qt::NoFocus);
     if (!technicianView_ && Memo1->hasFocus())
         Memo1->clearFocus();
+    if (!technicianView_ && JournalButton->hasFocus())
+        JournalButton->clearFocus();
+}
+
+void TForm1::openJournalWindow() {
+    if (journalWindow_.isNull()) {
+        journalWindow_ = new JournalWindow(journal_->path(), this);
+        journalWindow_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    journalWindow_->show();
+    journalWindow_->raise();
+    journalWindow_->activateWindow();
 }
 
 void TForm1::showLogMenu(const QPoint& position) {

@@ -41,6 +41,7 @@
 //   Button1            close the window
 // Outside the visible area (F12 widens the window to show Memo1 and StatusBar1):
 //   Memo1              diagnostic log; its context menu saves it to a file
+//   JournalButton      "Журнал цен" below the log: the price journal's window (also F11)
 //   StatusBar1         "Работаем на COMn" after a find
 //   RxSlider1, Label5  read delay (1..999, 50 ms), hidden
 //   RxSlider2, Label7  search delay (1..500, 200), hidden, Label7 on hidden Panel1
@@ -54,6 +55,7 @@
 #include "writeplan.h"
 
 #include <QLabel>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -63,6 +65,7 @@
 #include <optional>
 #include <vector>
 
+class JournalWindow;
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -151,6 +154,9 @@ private:
     void showLogMenu(const QPoint& position);
     // Asks for a file and writes the whole log to it as UTF-8.
     void saveLog();
+    // "Журнал цен" (its button in the technician's view, or F11): opens the price
+    // journal's window, or brings it up when it is open already.
+    void openJournalWindow();
 
     QPushButton* Button1;
     QPushButton* Button2;
@@ -174,6 +180,8 @@ private:
     QGroupBox* GroupBox7;
     QProgressBar* ProgressBar1;
     QPlainTextEdit* Memo1;
+    QPushButton* JournalButton;
+    QPointer<JournalWindow> journalWindow_;
     QStatusBar* StatusBar1;
     QSlider* RxSlider1;
     QSlider* RxSlider2;

@@ -4,6 +4,7 @@
 
 #include "brightness.h"
 #include "commands.h"
+#include "journalcsv.h"
 #include "journalfile.h"
 #include "journalops.h"
 
@@ -82,35 +83,9 @@ std::vector<const journal::Record*> selected(const journal::JournalContents& con
     return records;
 }
 
-// A CSV cell for Excel: quoted when it holds a separator, a quote or a line break; a
-// text that Excel would take for a formula keeps its first character as text.
-QString csvCell(QString text) {
-    if (!text.isEmpty() && QStringLiteral("=+@").contains(text.front()))
-        text.prepend(QLatin1Char('\''));
-    if (text.contains(QLatin1Char(';')) || text.contains(QLatin1Char('"')) ||
-        text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')))
-        return QLatin1Char('"') + text.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
-               QLatin1Char('"');
-    return text;
-}
-
 int writeCsv(const QString& path, const std::vector<const journal::Record*>& records,
              const journal::Describer& describe, Console& console) {
-    QByteArray out = "\xEF\xBB\xBF";
-    const auto line = [&](const QStringList& cells) {
-        QStringList escaped;
-        for (const QString& cell : cells)
-            escaped << csvCell(cell);
-        out += escaped.join(QLatin1Char(';')).toUtf8() + "\r\n";
-    };
-    line({QStringLiteral("Время"), QStringLiteral("Компьютер"), QStringLiteral("Пользователь"),
-          QStringLiteral("Программа"), QStringLiteral("Версия"), QStringLiteral("Порт"),
-          QStringLiteral("Событие"), QStringLiteral("Описание")});
-    for (const journal::Record* record : records)
-        line({shownTime(record->time), field(*record, "host"), field(*record, "user"),
-              field(*record, "program"), field(*record, "version"), field(*record, "port"),
-              record->event,
-              describe(*record)});
+    const QByteArray out = journal::csvBytes(records, describe);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size() || !file.commit()) {
         console.err(QStringLiteral("zemta-sign journal: %1: %2")

@@ -43,6 +43,7 @@ class Sign:
     def __init__(self, work, name, port, options):
         self.com_dir = work / name
         self.com_dir.mkdir()
+        self.journal = work / f'{name}-journal.jsonl'
         self.log = work / f'{name}-sim.log'
         link = self.com_dir / port
         with open(self.log, 'wb') as log:
@@ -112,7 +113,8 @@ def run_cases(work, signs):
     for name, (region, port, _) in STATIONS.items():
         regions.setdefault(region, {'hosts': {}})['hosts'][name] = {
             'zemta_port': port,
-            'zemta_environment': {'ZEMTA_COM_DIR': str(signs[name].com_dir)}}
+            'zemta_environment': {'ZEMTA_COM_DIR': str(signs[name].com_dir),
+                                  'ZEMTA_JOURNAL': str(signs[name].journal)}}
     inventory.write_text(json.dumps({'all': {
         'children': regions,
         'vars': {'ansible_connection': 'local',
@@ -221,14 +223,49 @@ def run_cases(work, signs):
               f'{station}: sign_info shows the prices set, unchanged')
     check(not any(written(s) for s in ('north-1', 'south-1')), 'sign_info sends no write')
 
+    # The journals: every station's records collected on the controller, then only the
+    # records added since.
+    journals = work / 'journals'
+    collect = ('-e', f'zemta_journal_dir={journals}')
+    _, out = playbook('11-journal-first', *collect, book='journal.yml')
+    result = recap(out)
+    for station in STATIONS:
+        expect(result, station, failed=0)
+        kept = journals / f'{station}.jsonl'
+        check(kept.exists() and kept.read_bytes() == signs[station].journal.read_bytes(),
+              f'{station}: the collected journal is the station\'s, byte for byte')
+        check(not signs[station].received(), f'{station}: the journal is read without the sign')
+    check(all(signs[s].journal.read_bytes().count(b'\n') >= 2 for s in STATIONS),
+          'every station has records (writes, or attempts that found no sign)')
+
+    env = dict(os.environ, ZEMTA_COM_DIR=str(signs['north-1'].com_dir),
+               ZEMTA_JOURNAL=str(signs['north-1'].journal))
+    for level in ('auto', '5'):
+        subprocess.run([BIN / 'zemta-sign', 'brightness', '--port', 'COM3', level], env=env,
+                       check=True, capture_output=True, timeout=60)
+    _, out = playbook('12-journal-again', *collect, book='journal.yml')
+    result = recap(out)
+    for station in STATIONS:
+        expect(result, station, failed=0, changed=1 if station == 'north-1' else 0)
+        kept = journals / f'{station}.jsonl'
+        check(kept.read_bytes() == signs[station].journal.read_bytes(),
+              f'{station}: the collected journal again equals the station\'s')
+    counts = re.findall(r'"msg": "(\d+) new records"', out)
+    check(sorted(counts) == ['0', '0', '2'],
+          f'the second run fetched only the two new records of north-1 ({counts})')
+    check_run = subprocess.run([BIN / 'zemta-sign', '--journal', journals / 'north-1.jsonl',
+                                'journal', '--check'], capture_output=True, text=True, timeout=60)
+    check(check_run.returncode == 0, 'the collected journal\'s chain holds: '
+          + (check_run.stdout + check_run.stderr).strip())
+
     # The documentation renders, and the example's Windows stations pass the syntax check.
-    for module in ('zemta.stela.prices', 'zemta.stela.sign_info'):
+    for module in ('zemta.stela.prices', 'zemta.stela.sign_info', 'zemta.stela.journal'):
         code, out = ansible('ansible-doc', module, name=f'08-doc-{module}')
         check(code == 0 and module.upper() in out and 'RETURN VALUES' in out,
               f'ansible-doc {module}')
     code, out = ansible('ansible-playbook', '--syntax-check', '--limit', 'windows',
                         '-i', EXAMPLE / 'inventory.yml', EXAMPLE / 'prices.yml',
-                        EXAMPLE / 'signs.yml', name='09-syntax-windows')
+                        EXAMPLE / 'signs.yml', EXAMPLE / 'journal.yml', name='09-syntax-windows')
     check(code == 0, 'syntax check of the example for the Windows stations')
     code, out = ansible('ansible-galaxy', 'collection', 'build', COLLECTION,
                         '--output-path', work, name='10-build')

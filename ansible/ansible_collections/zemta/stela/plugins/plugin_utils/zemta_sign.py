@@ -19,11 +19,13 @@ POSIX_COMMAND = 'ansible.legacy.command'
 
 @dataclass
 class ToolRun:
-    """One run of zemta-sign: its exit status, its JSON (None when it printed none)
-    and its message (standard error on one line, or the command module's own)."""
+    """One run of zemta-sign: its exit status, its JSON (None when it printed none),
+    its message (standard error on one line, or the command module's own) and its
+    standard output as printed."""
     rc: int
     data: Optional[dict]
     message: str
+    stdout: str = ''
 
 
 def one_line(text: str) -> str:
@@ -89,7 +91,7 @@ class ZemtaSignAction(ActionBase):
         if not isinstance(data, dict):
             data = None
         message = one_line(stderr) or to_text(res.get('msg', ''))
-        return ToolRun(rc=rc, data=data, message=message)
+        return ToolRun(rc=rc, data=data, message=message, stdout=stdout)
 
     def tool_failure(self, run: ToolRun, what: str) -> str:
         """The message a failed host gets: the tool's own, or what went wrong instead."""
