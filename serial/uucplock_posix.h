@@ -35,6 +35,9 @@ public:
     int acquire(const std::string& devicePath);
     // Removes this process's lock files; nothing when there are none.
     void release();
+    // Leaves the lock files in place for as long as this process lives (a later
+    // search finds them stale once it has ended).
+    void keep() { files_.clear(); }
 
 private:
     std::vector<std::string> files_;
