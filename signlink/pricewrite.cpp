@@ -95,6 +95,7 @@ PriceRow heldRow(const PanelReply& reply) {
 }
 
 WriteRecord writeSign(SignLink& link, PriceWriteView& view) {
+    const OperationTiming timing;
     WriteRecord record;
     view.setProgress(0);
     view.setProgress(1);

@@ -48,6 +48,7 @@ RowPlan planRow(const PanelReply& firstHalf, const PanelReply& secondHalf,
 }
 
 WriteRecord writePlanned(SignLink& link, const SignContents& reported, RowRequests& requests) {
+    const OperationTiming timing;
     PlannedRows rows(reported, requests);
     return writeSign(link, rows);
 }
@@ -55,6 +56,7 @@ WriteRecord writePlanned(SignLink& link, const SignContents& reported, RowReques
 PlannedWrite writeAfterReading(SignLink& link, RowRequests& requests, const SignContents* latest,
                                const std::function<SignContents()>& readFirst,
                                UnreadPanels unread) {
+    const OperationTiming timing;
     PlannedWrite write;
     write.reported = latest != nullptr && latest->goodPanels() == 20 ? *latest : readFirst();
     const int good = write.reported.goodPanels();
