@@ -6,6 +6,7 @@
 #include "errorreport.h"
 #include "pricewrite.h"
 #include "readback.h"
+#include "sessionend.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -503,6 +504,12 @@ void TForm1::runOperation(const std::function<void()>& operation) {
     ++running_;
     errorreport::runGuarded(operation);
     --running_;
+    if (running_ == 0 && sessionend::ending()) {
+        // The session ends: the operation stopped between two frames; the port is
+        // closed before the system ends the process.
+        endSession();
+        return;
+    }
     if (running_ == 0 && closePending_) {
         showClosePending(false);
         close();
@@ -520,6 +527,18 @@ void TForm1::showClosePending(bool pending) {
         row.entry->setEnabled(!pending);
         row.notUsed->setEnabled(!pending);
     }
+}
+
+void TForm1::endSession() {
+    // An operation still running stops at its next frame and comes back here.
+    if (running_ > 0)
+        return;
+    try {
+        ComPort->Close();
+    } catch (...) {
+        // A port the driver keeps goes with the process; nobody is left to tell.
+    }
+    sessionend::released();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -1,0 +1,14 @@
+#include "sessionend.h"
+
+namespace sessionend {
+
+Watch::Watch(const wchar_t*, std::function<void()>) {}
+Watch::~Watch() = default;
+bool ending() {
+    return false;
+}
+void released() {}
+WriteHold::WriteHold() = default;
+WriteHold::~WriteHold() = default;
+
+} // namespace sessionend
