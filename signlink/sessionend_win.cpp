@@ -111,6 +111,8 @@ Watch::Watch(const wchar_t* reason, std::function<void()> onEnding) {
 }
 
 Watch::~Watch() {
+    // The program is on its way out: an ending session waits no longer.
+    released();
     if (const HWND window = watchWindow.exchange(nullptr))
         ::PostMessageW(window, kStopMessage, 0, 0);
     if (watchThread.joinable())
