@@ -28,6 +28,7 @@ struct TComThread::State {
     bool stop = false;
     bool closingSteps = true; // false when a failed dispatch ended the watcher
     bool ended = false;       // the thread has done its last step
+    bool letGo = false;       // Stop() gave up waiting for it
     std::shared_ptr<HandOver> pending;
 };
 
@@ -72,6 +73,8 @@ bool TComThread::Stop() {
     {
         std::unique_lock lock(state_->mutex);
         ended = state_->cv.wait_for(lock, kStopLimit, [&] { return state_->ended; });
+        if (!ended)
+            state_->letGo = true;
     }
     if (!ended) {
         // Stuck in a driver call: it keeps the thread, and the thread its state.
@@ -104,9 +107,9 @@ void TComThread::run(const std::shared_ptr<State>& state) {
     bool closing;
     {
         std::lock_guard lock(state->mutex);
-        closing = state->closingSteps;
+        closing = state->closingSteps && !state->letGo;
     }
-    // A driver that kept the wait gets no more calls from here.
+    // A driver that kept the wait, or a thread let go, asks nothing more of the device.
     if (closing && !waiter.held())
         waiter.finish();
     {

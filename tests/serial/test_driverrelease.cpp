@@ -84,21 +84,20 @@ public:
     enum class OnWake { Return, ReturnHeld, Stuck };
     struct Probe {
         std::atomic<bool> finished{false};
-        std::promise<void> returned; // a stuck wait has returned at last
-        std::promise<void> gate;     // opens a stuck wait
+        std::promise<void> gate;      // opens a stuck wait
+        std::promise<void> destroyed; // the waiter is gone with the thread's last step
     };
     FakeWaiter(OnWake onWake, std::shared_ptr<Probe> probe)
         : onWake_(onWake), probe_(std::move(probe)) {}
+    ~FakeWaiter() override { probe_->destroyed.set_value(); }
 
     TComEvents wait(bool& hungUp) override {
         hungUp = false;
         std::unique_lock lock(mutex_);
         cv_.wait(lock, [&] { return woken_; });
         lock.unlock();
-        if (onWake_ == OnWake::Stuck) {
+        if (onWake_ == OnWake::Stuck)
             probe_->gate.get_future().wait();
-            probe_->returned.set_value();
-        }
         return 0;
     }
     void wake() override {
@@ -148,10 +147,10 @@ TEST(DriverRelease, AWatcherWhoseWaitIsKeptIsLetGoWithinTheStopLimit) {
         watcher.reset();
         if (r.onWake == W::Stuck) {
             // The let-go thread still has its waiter: it returns when the driver does,
-            // and then asks nothing more of it.
+            // asks nothing more of it, and takes it along when it ends.
             probe->gate.set_value();
-            probe->returned.get_future().wait();
-            EXPECT_FALSE(probe->finished.load());
         }
+        probe->destroyed.get_future().wait();
+        EXPECT_EQ(probe->finished.load(), r.finished) << "after the thread ended";
     }
 }
