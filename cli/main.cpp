@@ -6,6 +6,8 @@
 
 #include <QCoreApplication>
 
+#include <cstdlib>
+
 int main(int argc, char** argv) {
     // First of all: the installer must see the tool while its files are in use.
     const runningmark::ProgramMark mark;
@@ -25,6 +27,8 @@ int main(int argc, char** argv) {
         // The operation stopped between two frames and its port is closed: as a hang-up.
         console.endProgress();
         console.err(QStringLiteral("zemta-sign: the session is ending"));
-        return 128 + 1;
+        // Ended here and now (the code page is given back on the way): once the session's
+        // end is let go on, the system ends the process, and this status with it.
+        std::exit(128 + 1);
     }
 }

@@ -16,6 +16,7 @@
 // Elsewhere the watch does nothing: the system's signals stop the tool.
 
 #include <functional>
+#include <memory>
 
 namespace sessionend {
 
@@ -30,6 +31,11 @@ public:
     ~Watch();
     Watch(const Watch&) = delete;
     Watch& operator=(const Watch&) = delete;
+
+private:
+    // The watch's thread and window; left to the system when the program exits at once.
+    struct Running;
+    std::unique_ptr<Running> running_;
 };
 
 // True once the session ends (only while a Watch lives).

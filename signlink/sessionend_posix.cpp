@@ -2,6 +2,8 @@
 
 namespace sessionend {
 
+struct Watch::Running {};
+
 Watch::Watch(const wchar_t*, std::function<void()>) {}
 Watch::~Watch() = default;
 bool ending() {

@@ -93,17 +93,21 @@ void runWatch(WatchState* state, HANDLE ready) {
     }
 }
 
-std::thread watchThread;
-std::unique_ptr<WatchState> watchState;
-
 } // namespace
 
-Watch::Watch(const wchar_t* reason, std::function<void()> onEnding) {
+struct Watch::Running {
+    WatchState state;
+    std::thread thread;
+};
+
+Watch::Watch(const wchar_t* reason, std::function<void()> onEnding)
+    : running_(std::make_unique<Running>()) {
     if (!releasedEvent)
         releasedEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    watchState = std::make_unique<WatchState>(WatchState{reason, std::move(onEnding)});
+    running_->state.reason = reason;
+    running_->state.onEnding = std::move(onEnding);
     const HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    watchThread = std::thread(runWatch, watchState.get(), ready);
+    running_->thread = std::thread(runWatch, &running_->state, ready);
     if (ready) {
         ::WaitForSingleObject(ready, INFINITE);
         ::CloseHandle(ready);
@@ -115,9 +119,8 @@ Watch::~Watch() {
     released();
     if (const HWND window = watchWindow.exchange(nullptr))
         ::PostMessageW(window, kStopMessage, 0, 0);
-    if (watchThread.joinable())
-        watchThread.join();
-    watchState.reset();
+    if (running_->thread.joinable())
+        running_->thread.join();
 }
 
 bool ending() {
