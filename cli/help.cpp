@@ -35,7 +35,8 @@ Exit status:
   0  done, and the sign confirmed it
   1  the sign did not answer, or did not take what was sent
   2  usage error; nothing was sent to the sign
-  3  the port could not be used (the serial port's error on standard error)
+  3  the port could not be used (the serial port's error on standard error);
+     on Windows also while the installer or the uninstaller works
 )";
 
 const char* const kPorts = R"(Usage: zemta-sign ports
