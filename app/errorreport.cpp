@@ -3,6 +3,7 @@
 #include "appinfo.h"
 #include "catalog.h"
 #include "ecomport.h"
+#include "sessionend.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -65,6 +66,10 @@ bool runGuarded(const std::function<void()>& operation) noexcept {
     try {
         operation();
         return true;
+    } catch (const sessionend::Ending&) {
+        // The session ends: the operation stopped on purpose, and nobody is left to read
+        // a box.
+        return false;
     } catch (const EComPort& e) {
         report(QString::fromUtf8(e.what()));
     } catch (const std::exception& e) {

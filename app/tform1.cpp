@@ -9,6 +9,7 @@
 #include "journalwindow.h"
 #include "pricewrite.h"
 #include "readback.h"
+#include "sessionend.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -535,6 +536,12 @@ void TForm1::runOperation(const std::function<void()>& operation) {
     if (!errorreport::runGuarded(operation))
         lastRead_.reset();
     --running_;
+    if (running_ == 0 && sessionend::ending()) {
+        // The session ends: the operation stopped between two frames; the port is
+        // closed before the system ends the process.
+        endSession();
+        return;
+    }
     // Told once the operation is over: a box in the middle of a write would let the
     // operator start another exchange with the sign.
     if (running_ == 0 && !journalProblem_.isEmpty())
@@ -560,6 +567,18 @@ void TForm1::setRowsEnabled(bool enabled) {
         row.entry->setEnabled(enabled);
         row.notUsed->setEnabled(enabled);
     }
+}
+
+void TForm1::endSession() {
+    // An operation still running stops at its next frame and comes back here.
+    if (running_ > 0)
+        return;
+    try {
+        ComPort->Close();
+    } catch (...) {
+        // A port the driver keeps goes with the process; nobody is left to tell.
+    }
+    sessionend::released();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -88,6 +88,9 @@ public:
 
     // Shows the window in the middle of the screen.
     void showCentered();
+    // The user's session ends: once no operation runs (a running one stops at its next
+    // frame), closes the port and lets the session go on (sessionend.h).
+    void endSession();
 
     TComPort* ComPort;
     signlink::SignLink& link() { return link_; }

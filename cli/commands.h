@@ -11,10 +11,11 @@ enum ExitStatus {
     kDone = 0,         // done, and the sign confirmed it
     kNotConfirmed = 1, // the sign did not answer, or did not take what was sent
     kUsageError = 2,   // nothing was sent
-    kPortUnusable = 3, // the serial port component raised EComPort
+    kPortUnusable = 3, // the serial port component raised EComPort, or the installer runs
 };
 
-// Runs the whole command line: parsing, help, the command; never throws.
+// Runs the whole command line: parsing, help, the command. Throws nothing but
+// sessionend::Ending (the session ends), after the port is closed.
 int run(const QStringList& args, Console& console);
 
 } // namespace cli

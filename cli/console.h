@@ -40,14 +40,17 @@ private:
 // Stops an operation when the user or the system asked the program to end, so that the
 // port is closed (and given back) before the process ends; the exit code is then 128 +
 // signal. POSIX: SIGINT, SIGTERM or SIGHUP. Windows: Ctrl+C and Ctrl+Break count as
-// SIGINT (2), closing the console, logging off and shutting down as SIGHUP (1).
+// SIGINT (2), closing the console as SIGHUP (1); a second Ctrl+C or Ctrl+Break ends the
+// program at once. Logging off and shutting down reach the program's window instead
+// (sessionend.h), which stops the operation the same way.
 struct Interrupted {
     int signal;
 };
 
-// Installs the handlers for those requests; on POSIX systems SIGPIPE is ignored, so
-// that a closed pipe on an output never ends the process in the middle of a write to
-// the sign.
+// Installs the handlers for those requests (on Windows the console object has done so
+// already, to give the console's code page back on every way out); on POSIX systems
+// SIGPIPE is ignored, so that a closed pipe on an output never ends the process in the
+// middle of a write to the sign.
 void installSignalHandlers();
 // Throws Interrupted when one of those requests has arrived.
 void throwIfInterrupted();

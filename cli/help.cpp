@@ -43,7 +43,8 @@ Exit status:
   1  the sign did not answer, or did not take what was sent
   2  usage error; nothing was sent to the sign
   3  the port could not be used (the serial port's error on standard error;
-     a port held by the window zemta-stela is named with its process id)
+     a port held by the window zemta-stela is named with its process id);
+     on Windows also while the installer or the uninstaller works
 
 With --json a command prints one JSON object on standard output, in ASCII
 (other characters as \uXXXX escapes); its fields are listed in the command's

@@ -53,6 +53,9 @@ public:
     virtual void wake() = 0;
     // Last act of the watcher: stop watching and empty both queues.
     virtual void finish() = 0;
+    // True when a wait that wake() ended was kept pending by the driver past the stop's
+    // limit: the device must then stay open for the rest of the process's life.
+    virtual bool held() const { return false; }
 };
 
 class ComDevice {
@@ -62,9 +65,18 @@ public:
     ComDevice(const ComDevice&) = delete;
     ComDevice& operator=(const ComDevice&) = delete;
 
+    // Returned instead of a system error code when the driver kept a transfer past the
+    // stop's limit; from then on the device refuses everything the same way.
+    static constexpr int kDriverHeld = -2;
+
     // Opens the device for exclusive use and puts it into raw mode.
     int open(const std::string& path);
+    // Closes the device; one the driver holds is only let go (see abandon()).
     void close();
+    // Lets go of the device without closing it: the driver still owns an operation on
+    // it, so the handle stays valid (and the port held) until the process ends. The
+    // object can then open another device.
+    void abandon();
     bool isOpen() const;
 
     int applyLineSettings(const LineSettings& settings);

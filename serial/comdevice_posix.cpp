@@ -214,6 +214,15 @@ void ComDevice::close() {
     d->lock.release();
 }
 
+void ComDevice::abandon() {
+    // The descriptor and the lock stay with the process.
+    if (d->fd < 0)
+        return;
+    d->lock.keep();
+    d->fd = -1;
+    d->rx.clear();
+}
+
 int ComDevice::applyLineSettings(const LineSettings& s) {
     if (d->fd < 0)
         return EBADF;

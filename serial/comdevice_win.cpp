@@ -8,7 +8,11 @@
 #include "comdevice_win.h"
 #include "portholder.h"
 
+#include "driverrelease.h"
+
 #include <algorithm>
+#include <cstdint>
+#include <memory>
 #include <string>
 
 namespace {
@@ -44,30 +48,60 @@ private:
     HANDLE h_;
 };
 
-// One overlapped transfer with a record and an event of its own: starts it, waits
-// for its end without a time limit and fetches the byte count. start is ReadFile or
-// WriteFile given the record.
-template <class Start>
-DWORD transfer(HANDLE h, Start start, DWORD& done) {
-    done = 0;
-    Event event(true, true);
-    if (!event)
-        return lastError();
+// One overlapped transfer's record, event and bytes. Kept apart from the caller's
+// stack: a transfer that the driver keeps past the stop's limit goes on writing into
+// them, and they are then never freed.
+struct TransferRecord {
     OVERLAPPED ov{};
-    ov.hEvent = event.get();
-    if (!start(&ov)) {
+    Event event{true, true};
+    QByteArray bytes;
+};
+
+// A pending transfer as the bounded stop sees it: the abort purge is the serial way
+// out of a read or write, the cancellation of its record the general one.
+class PendingTransfer final : public driverrelease::PendingOperation {
+public:
+    PendingTransfer(HANDLE h, TransferRecord& r) : h_(h), r_(r) {}
+    void release() override { ::PurgeComm(h_, PURGE_TXABORT | PURGE_RXABORT); }
+    void cancel() override { ::CancelIoEx(h_, &r_.ov); }
+    bool waitEnded(driverrelease::milliseconds atMost) override {
+        return ::WaitForSingleObject(r_.event.get(), DWORD(atMost.count())) == WAIT_OBJECT_0;
+    }
+
+private:
+    HANDLE h_;
+    TransferRecord& r_;
+};
+
+// One overlapped transfer: starts it, waits for its end and fetches the byte count.
+// start is ReadFile or WriteFile given the record. The wait lasts at most waitMs (the
+// time the device's timeouts give the transfer, and the stop's limit on top); a
+// transfer still pending then is ended as a stopped watcher's wait is, and one the
+// driver keeps leaves its record behind and sets held.
+template <class Start>
+DWORD transfer(HANDLE h, std::unique_ptr<TransferRecord>& r, Start start, DWORD waitMs,
+               DWORD& done, bool& held) {
+    done = 0;
+    if (!r->event)
+        return lastError();
+    r->ov.hEvent = r->event.get();
+    if (!start(&r->ov)) {
         const DWORD e = lastError();
         if (e != ERROR_IO_PENDING)
             return e;
     }
-    if (::WaitForSingleObject(event.get(), INFINITE) != WAIT_OBJECT_0) {
-        const DWORD e = lastError();
-        // The record lives on this stack: the transfer must end before it goes.
-        ::CancelIoEx(h, &ov);
-        ::GetOverlappedResult(h, &ov, &done, TRUE);
+    const DWORD w = ::WaitForSingleObject(r->event.get(), waitMs);
+    if (w == WAIT_OBJECT_0)
+        return ::GetOverlappedResult(h, &r->ov, &done, FALSE) ? 0 : lastError();
+    const DWORD e = w == WAIT_TIMEOUT ? DWORD(ERROR_SEM_TIMEOUT) : lastError();
+    PendingTransfer pending(h, *r);
+    if (driverrelease::end(pending) == driverrelease::Outcome::Held) {
+        held = true;
+        (void)r.release();
         return e;
     }
-    return ::GetOverlappedResult(h, &ov, &done, FALSE) ? 0 : lastError();
+    ::GetOverlappedResult(h, &r->ov, &done, FALSE);
+    return e;
 }
 
 std::wstring widen(const std::string& utf8) {
@@ -77,6 +111,31 @@ std::wstring widen(const std::string& utf8) {
         ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), n);
     return wide;
 }
+
+// The record of one overlapped WaitCommEvent: where the driver writes the mask and
+// which event it sets at the end.
+struct WaitRecord {
+    OVERLAPPED ov{};
+    DWORD mask = 0;
+    Event completion{true, true};
+};
+
+// A pending WaitCommEvent as the bounded stop sees it: a new event mask ends it at
+// once on drivers that keep to the documentation, the cancellation of its record is
+// the fallback.
+class PendingWait final : public driverrelease::PendingOperation {
+public:
+    PendingWait(HANDLE h, WaitRecord& r) : h_(h), r_(r) {}
+    void release() override { ::SetCommMask(h_, 0); }
+    void cancel() override { ::CancelIoEx(h_, &r_.ov); }
+    bool waitEnded(driverrelease::milliseconds atMost) override {
+        return ::WaitForSingleObject(r_.completion.get(), DWORD(atMost.count())) == WAIT_OBJECT_0;
+    }
+
+private:
+    HANDLE h_;
+    WaitRecord& r_;
+};
 
 // Waits for line events with an overlapped WaitCommEvent, woken by an event of its own.
 //
@@ -89,17 +148,21 @@ std::wstring widen(const std::string& utf8) {
 // otherwise new bytes in the input count are a received-character event, and the next
 // wait comes only after a pause on the wake event that grows with each such wait in a
 // row, so the watcher never spins.
+//
+// A wake-up ends a pending wait the serial way first, by clearing the event mask, and
+// by cancelling it after that (driverrelease.h); a driver that ends neither keeps the
+// wait's record, and the waiter reports itself held.
 class WinEventWaiter final : public ComEventWaiter {
 public:
     WinEventWaiter(HANDLE h, TComEvents events)
-        : h_(h), events_(events), wake_(true, false), completion_(true, true) {
+        : h_(h), events_(events), wake_(true, false), record_(std::make_unique<WaitRecord>()) {
         // A mask that cannot be set shows itself at the first wait.
         ::SetCommMask(h_, EventsToMask(events_));
     }
 
     TComEvents wait(bool& hungUp) override {
         hungUp = false;
-        if (!wake_ || !completion_)
+        if (!wake_ || !record_ || !record_->completion || held_)
             return 0;
         for (;;) {
             const DWORD pause =
@@ -136,6 +199,8 @@ public:
 
     void wake() override { ::SetEvent(wake_.get()); }
 
+    bool held() const override { return held_; }
+
     void finish() override {
         // Errors are of no interest here: a device that has gone away has no queues.
         ::SetCommMask(h_, 0);
@@ -154,30 +219,45 @@ private:
     enum class Outcome { AtOnce, Waited, Woken, Failed };
 
     Outcome waitCommEvent(DWORD& mask) {
-        ::ResetEvent(completion_.get());
-        OVERLAPPED ov{};
-        ov.hEvent = completion_.get();
-        if (::WaitCommEvent(h_, &mask, &ov))
+        WaitRecord& r = *record_;
+        ::ResetEvent(r.completion.get());
+        r.ov = OVERLAPPED{};
+        r.ov.hEvent = r.completion.get();
+        r.mask = 0;
+        if (::WaitCommEvent(h_, &r.mask, &r.ov)) {
+            mask = r.mask;
             return Outcome::AtOnce;
+        }
         if (lastError() != ERROR_IO_PENDING)
             return Outcome::Failed;
-        const HANDLE handles[] = {wake_.get(), completion_.get()};
+        const HANDLE handles[] = {wake_.get(), r.completion.get()};
         const DWORD w = ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
         DWORD ignored = 0;
-        if (w == WAIT_OBJECT_0 + 1)
-            return ::GetOverlappedResult(h_, &ov, &ignored, FALSE) ? Outcome::Waited
-                                                                    : Outcome::Failed;
-        // Woken, or the wait itself failed: the pending wait writes into mask and ov,
-        // so it is cancelled and its end awaited before they go.
-        ::CancelIoEx(h_, &ov);
-        ::GetOverlappedResult(h_, &ov, &ignored, TRUE);
-        return w == WAIT_OBJECT_0 ? Outcome::Woken : Outcome::Failed;
+        if (w == WAIT_OBJECT_0 + 1) {
+            mask = r.mask;
+            return ::GetOverlappedResult(h_, &r.ov, &ignored, FALSE) ? Outcome::Waited
+                                                                      : Outcome::Failed;
+        }
+        // Woken, or the wait itself failed: the pending wait writes into the record,
+        // so it is ended before the record is used again or goes.
+        PendingWait pending(h_, r);
+        if (driverrelease::end(pending) == driverrelease::Outcome::Held) {
+            held_ = true;
+            (void)record_.release();
+            return Outcome::Woken;
+        }
+        if (w == WAIT_OBJECT_0)
+            return Outcome::Woken;
+        // The watcher goes on: the mask cleared to end the wait is set again.
+        ::SetCommMask(h_, EventsToMask(events_));
+        return Outcome::Failed;
     }
 
     HANDLE h_;
     TComEvents events_;
     Event wake_;
-    Event completion_;
+    std::unique_ptr<WaitRecord> record_;
+    bool held_ = false;
     int quietInRow_ = 0; // waits in a row that brought no event after waiting
     DWORD lastInputCount_ = 0;
 };
@@ -225,27 +305,61 @@ struct ComDevice::Impl {
     std::unique_ptr<portholder::HolderRecord> holder;
     QByteArray rx;
     bool discardNull = false;
+    // The driver keeps a transfer past the stop's limit: nothing more is asked of it.
+    bool held = false;
+    std::int32_t writeMultiplier = 100;
+    std::int32_t writeConstant = 1000;
 
     bool open() const { return h != INVALID_HANDLE_VALUE; }
+    // 0 when the device can be used, else the error every step gives.
+    DWORD usable() const {
+        if (held)
+            return DWORD(ComDevice::kDriverHeld);
+        return open() ? 0 : DWORD(ERROR_INVALID_HANDLE);
+    }
+
+    // The time a transfer of n bytes may take: a read none (it returns at once), a
+    // write what the write timeouts give it; the stop's limit comes on top.
+    DWORD transferWait(std::int64_t writeBytes) const {
+        const std::int64_t limit = driverrelease::kLimit.count();
+        if (writeBytes == 0)
+            return DWORD(limit);
+        if (writeMultiplier < 0 || writeConstant < 0)
+            return INFINITE;
+        return DWORD(std::min<std::int64_t>(writeConstant + writeMultiplier * writeBytes + limit,
+                                            INFINITE - 1));
+    }
+
+    // Runs one transfer; a transfer the driver keeps makes the device held.
+    template <class Start>
+    DWORD run(std::unique_ptr<TransferRecord>& r, Start start, std::int64_t writeBytes,
+              DWORD& done) {
+        bool keeps = false;
+        const DWORD e = transfer(h, r, start, transferWait(writeBytes), done, keeps);
+        if (keeps) {
+            held = true;
+            return DWORD(ComDevice::kDriverHeld);
+        }
+        return e;
+    }
 
     // Moves what the driver holds into rx. 0, or the error.
     DWORD drain() {
-        if (!open())
-            return ERROR_INVALID_HANDLE;
+        if (const DWORD e = usable())
+            return e;
         DWORD errors = 0;
         COMSTAT status{};
         if (!::ClearCommError(h, &errors, &status))
             return lastError();
         if (status.cbInQue == 0)
             return 0;
-        QByteArray buf(qsizetype(status.cbInQue), Qt::Uninitialized);
+        auto r = std::make_unique<TransferRecord>();
+        r->bytes.resize(qsizetype(status.cbInQue));
+        char* buf = r->bytes.data();
+        const DWORD size = DWORD(r->bytes.size());
         DWORD n = 0;
-        if (const DWORD e = transfer(
-                h,
-                [&](OVERLAPPED* ov) {
-                    return ::ReadFile(h, buf.data(), DWORD(buf.size()), nullptr, ov);
-                },
-                n))
+        if (const DWORD e = run(
+                r, [&](OVERLAPPED* ov) { return ::ReadFile(h, buf, size, nullptr, ov); }, 0, n))
             return e;
         for (DWORD i = 0; i < n; ++i)
             if ((buf[i] != 0 || !discardNull) && rx.size() < kInputQueueLimit)
@@ -296,15 +410,27 @@ int ComDevice::open(const std::string& path) {
 void ComDevice::close() {
     if (!d->open())
         return;
+    if (d->held) {
+        // The port stays this process's until it ends, and so does its holder record.
+        abandon();
+        return;
+    }
     d->holder.reset();
     ::CloseHandle(d->h);
     d->h = INVALID_HANDLE_VALUE;
     d->rx.clear();
 }
 
+void ComDevice::abandon() {
+    // The handle stays open: the driver still owns an operation on it.
+    d->h = INVALID_HANDLE_VALUE;
+    d->held = false;
+    d->rx.clear();
+}
+
 int ComDevice::applyLineSettings(const LineSettings& s) {
-    if (!d->open())
-        return ERROR_INVALID_HANDLE;
+    if (const DWORD e = d->usable())
+        return int(e);
     DCB dcb = windevice::makeDcb(s);
     if (!::SetCommState(d->h, &dcb))
         return int(lastError());
@@ -313,16 +439,16 @@ int ComDevice::applyLineSettings(const LineSettings& s) {
 }
 
 int ComDevice::applyQueueSizes(std::int32_t input, std::int32_t output) {
-    if (!d->open())
-        return ERROR_INVALID_HANDLE;
+    if (const DWORD e = d->usable())
+        return int(e);
     if (input < 0 || output < 0)
         return ERROR_INVALID_PARAMETER;
     return ::SetupComm(d->h, DWORD(input), DWORD(output)) ? 0 : int(lastError());
 }
 
 int ComDevice::applyTimeouts(std::int32_t writeMultiplier, std::int32_t writeConstant) {
-    if (!d->open())
-        return ERROR_INVALID_HANDLE;
+    if (const DWORD e = d->usable())
+        return int(e);
     COMMTIMEOUTS t{};
     // Interval at its maximum, both totals 0: a read returns at once with what the
     // driver holds, even nothing.
@@ -332,12 +458,16 @@ int ComDevice::applyTimeouts(std::int32_t writeMultiplier, std::int32_t writeCon
     // A negative value stands for the largest one (-1 is MAXDWORD).
     t.WriteTotalTimeoutMultiplier = DWORD(writeMultiplier);
     t.WriteTotalTimeoutConstant = DWORD(writeConstant);
-    return ::SetCommTimeouts(d->h, &t) ? 0 : int(lastError());
+    if (!::SetCommTimeouts(d->h, &t))
+        return int(lastError());
+    d->writeMultiplier = writeMultiplier;
+    d->writeConstant = writeConstant;
+    return 0;
 }
 
 int ComDevice::readModemStatus(unsigned& lines) {
-    if (!d->open())
-        return ERROR_INVALID_HANDLE;
+    if (const DWORD e = d->usable())
+        return int(e);
     DWORD status = 0;
     if (!::GetCommModemStatus(d->h, &status)) {
         const DWORD e = lastError();
@@ -358,8 +488,8 @@ int ComDevice::waiting(int& count) {
 }
 
 int ComDevice::purge(bool input, bool output) {
-    if (!d->open())
-        return ERROR_INVALID_HANDLE;
+    if (const DWORD e = d->usable())
+        return int(e);
     DWORD flags = input ? PURGE_RXCLEAR : 0;
     if (output) {
         // Only bytes still waiting to leave are discarded (a frame SendText has sent
@@ -380,20 +510,20 @@ int ComDevice::purge(bool input, bool output) {
 
 int ComDevice::write(const QByteArray& data, int& written) {
     written = 0;
-    if (!d->open())
-        return ERROR_INVALID_HANDLE;
+    if (const DWORD e = d->usable())
+        return int(e);
     if (data.isEmpty())
         return 0;
     // The driver ends the write when the bytes have left or when the write timeouts
     // have run out; the count then tells how many left.
     DWORD n = 0;
     const HANDLE h = d->h;
-    const DWORD e = transfer(
-        h,
-        [&](OVERLAPPED* ov) {
-            return ::WriteFile(h, data.constData(), DWORD(data.size()), nullptr, ov);
-        },
-        n);
+    auto r = std::make_unique<TransferRecord>();
+    r->bytes = data;
+    const char* bytes = r->bytes.constData();
+    const DWORD size = DWORD(r->bytes.size());
+    const DWORD e = d->run(
+        r, [&](OVERLAPPED* ov) { return ::WriteFile(h, bytes, size, nullptr, ov); }, size, n);
     written = int(n);
     return int(e);
 }

@@ -28,6 +28,7 @@ const char* const kTexts[] = {
     "WaitForEvent method failed",
     "A component is linked to OnRxBuf event",
     "Registry error",
+    "Serial driver did not release the port",
 };
 
 std::string withSystemCode(int errorCode, int systemCode) {

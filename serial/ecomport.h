@@ -31,6 +31,9 @@ enum ComErrorCode {
     CError_WaitFailed = 21,
     CError_HasLink = 22,
     CError_RegError = 23,
+    // The driver kept a pending operation past the stop's limit: the port stays held
+    // by this process until it ends.
+    CError_DriverHeld = 24,
 };
 
 class EComPort : public std::runtime_error {

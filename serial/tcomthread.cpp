@@ -15,21 +15,30 @@ struct TComThread::HandOver {
     bool cancelled = false;
 };
 
-// What the watcher and its queued hand-overs share. A hand-over queued on the
-// component's thread may run after the watcher has gone; it then finds itself
-// cancelled and does nothing.
+// What the watcher, its queued hand-overs and the stopping side share. A hand-over
+// queued on the component's thread may run after the watcher has gone; it then finds
+// itself cancelled and does nothing. A watcher let go by Stop() keeps this alive, and
+// with it the waiter, for as long as it runs.
 struct TComThread::State {
+    TCustomComPort* owner;
+    std::unique_ptr<ComEventWaiter> waiter;
+    TSyncMethod sync;
     std::mutex mutex;
     std::condition_variable cv;
     bool stop = false;
     bool closingSteps = true; // false when a failed dispatch ended the watcher
+    bool ended = false;       // the thread has done its last step
+    bool letGo = false;       // Stop() gave up waiting for it
     std::shared_ptr<HandOver> pending;
 };
 
 TComThread::TComThread(TCustomComPort& owner, std::unique_ptr<ComEventWaiter> waiter,
                        TSyncMethod sync)
-    : owner_(owner), waiter_(std::move(waiter)), sync_(sync), state_(std::make_shared<State>()) {
-    thread_ = std::thread([this] { run(); });
+    : state_(std::make_shared<State>()) {
+    state_->owner = &owner;
+    state_->waiter = std::move(waiter);
+    state_->sync = sync;
+    thread_ = std::thread([state = state_] { run(state); });
 }
 
 TComThread::~TComThread() {
@@ -46,29 +55,49 @@ void TComThread::signalStop(bool closingSteps) {
             state_->pending->cancelled = true;
     }
     state_->cv.notify_all();
-    waiter_->wake();
+    state_->waiter->wake();
 }
 
 void TComThread::RequestEnd() {
     signalStop(false);
 }
 
-void TComThread::Stop() {
+bool TComThread::Stop() {
+    if (stopped_)
+        return released_;
+    stopped_ = true;
     signalStop(true);
-    if (thread_.joinable())
-        thread_.join();
+    if (!thread_.joinable())
+        return released_;
+    bool ended;
+    {
+        std::unique_lock lock(state_->mutex);
+        ended = state_->cv.wait_for(lock, kStopLimit, [&] { return state_->ended; });
+        if (!ended)
+            state_->letGo = true;
+    }
+    if (!ended) {
+        // Stuck in a driver call: it keeps the thread, and the thread its state.
+        thread_.detach();
+        released_ = false;
+        return released_;
+    }
+    thread_.join();
+    released_ = !state_->waiter->held();
+    return released_;
 }
 
-void TComThread::run() {
+void TComThread::run(const std::shared_ptr<State>& state) {
+    ComEventWaiter& waiter = *state->waiter;
     for (;;) {
         bool hungUp = false;
-        const TComEvents events = waiter_->wait(hungUp);
+        const TComEvents events = waiter.wait(hungUp);
         {
-            std::lock_guard lock(state_->mutex);
-            if (state_->stop)
+            std::lock_guard lock(state->mutex);
+            if (state->stop)
                 break;
         }
-        if (events && !handOver(events))
+        if (events && !handOver(state, events))
             break;
         // A line that has gone away sends nothing more; the dispatch of its error
         // event has told the component, and waiting on would only spin.
@@ -77,31 +106,36 @@ void TComThread::run() {
     }
     bool closing;
     {
-        std::lock_guard lock(state_->mutex);
-        closing = state_->closingSteps;
+        std::lock_guard lock(state->mutex);
+        closing = state->closingSteps && !state->letGo;
     }
-    if (closing)
-        waiter_->finish();
+    // A driver that kept the wait, or a thread let go, asks nothing more of the device.
+    if (closing && !waiter.held())
+        waiter.finish();
+    {
+        std::lock_guard lock(state->mutex);
+        state->ended = true;
+    }
+    state->cv.notify_all();
 }
 
 // Hands the events over and waits until they have been dispatched; false when the
 // watcher was stopped meanwhile.
-bool TComThread::handOver(TComEvents events) {
-    if (sync_ == smNone) {
+bool TComThread::handOver(const std::shared_ptr<State>& state, TComEvents events) {
+    if (state->sync == smNone) {
         // No hand-over: the events are only announced, from this thread.
-        emit owner_.LineEvents(events);
+        emit state->owner->LineEvents(events);
         return true;
     }
     auto request = std::make_shared<HandOver>();
     request->events = events;
-    auto state = state_;
     {
         std::lock_guard lock(state->mutex);
         if (state->stop)
             return false;
         state->pending = request;
     }
-    TCustomComPort* owner = &owner_;
+    TCustomComPort* owner = state->owner;
     // Queued on the component: when the component is destroyed first, Qt drops it.
     QMetaObject::invokeMethod(
         owner,

@@ -9,6 +9,16 @@
 
 TCustomComPort::SetupDialogRunner TCustomComPort::setupDialogRunner_ = nullptr;
 
+namespace {
+// The error of a failed device step; a device whose driver holds it gives the same
+// error whatever the step.
+[[noreturn]] void fail(int errorCode, int systemCode) {
+    if (systemCode == ComDevice::kDriverHeld)
+        throw EComPort(CError_DriverHeld);
+    throw EComPort(errorCode, systemCode);
+}
+} // namespace
+
 TCustomComPort::TCustomComPort(QObject* parent)
     : QObject(parent), parity_(std::make_unique<TComParity>(this)),
       flowControl_(std::make_unique<TComFlowControl>(this)),
@@ -19,7 +29,8 @@ TCustomComPort::~TCustomComPort() {
     try {
         Close();
     } catch (...) {
-        // Closing cannot fail on this platform; a destructor must not throw anyway.
+        // Only a driver that keeps the port makes closing fail, and it has been let go
+        // of then; a destructor must not throw anyway.
     }
     watcher_.reset();
     device_->close();
@@ -133,7 +144,7 @@ void TCustomComPort::PushLineSettings() {
     s.discardNull = discardNull_;
     s.inputQueueSize = buffer_->InputSize();
     if (int e = device_->applyLineSettings(s))
-        throw EComPort(CError_SetStateFailed, e);
+        fail(CError_SetStateFailed, e);
 }
 
 void TCustomComPort::PushTimeouts() {
@@ -141,14 +152,14 @@ void TCustomComPort::PushTimeouts() {
         return;
     if (int e = device_->applyTimeouts(timeouts_->WriteTotalMultiplier(),
                                        timeouts_->WriteTotalConstant()))
-        throw EComPort(CError_TimeoutsFailed, e);
+        fail(CError_TimeoutsFailed, e);
 }
 
 void TCustomComPort::PushQueueSizes() {
     if (!pushAllowed())
         return;
     if (int e = device_->applyQueueSizes(buffer_->InputSize(), buffer_->OutputSize()))
-        throw EComPort(CError_SetupComFailed, e);
+        fail(CError_SetupComFailed, e);
 }
 
 void TCustomComPort::SuspendPush() {
@@ -166,7 +177,7 @@ void TCustomComPort::ResumePush() {
 
 void TCustomComPort::OpenDevice() {
     if (int e = device_->open(portmap::devicePath(port_)))
-        throw EComPort(CError_OpenFailed, e);
+        fail(CError_OpenFailed, e);
 }
 
 void TCustomComPort::CloseDevice() {
@@ -194,7 +205,7 @@ void TCustomComPort::Open() {
     for (int i = 0; i < 3; ++i) {
         unsigned lines = 0;
         if (int e = device_->readModemStatus(lines))
-            throw EComPort(CError_ModemStatFailed, e);
+            fail(CError_ModemStatFailed, e);
     }
 }
 
@@ -202,7 +213,13 @@ void TCustomComPort::Close() {
     if (!connected_)
         return;
     // Transfers complete before their calls return, so there is nothing to abort.
-    stopWatcher();
+    if (!stopWatcher()) {
+        // The driver keeps the watcher's wait: the device stays open, held by this
+        // process, and the component goes on as closed.
+        device_->abandon();
+        connected_ = false;
+        throw EComPort(CError_DriverHeld);
+    }
     CloseDevice();
     connected_ = false;
 }
@@ -212,12 +229,14 @@ void TCustomComPort::startWatcher() {
     watcherCreated_ = true;
 }
 
-void TCustomComPort::stopWatcher() {
+bool TCustomComPort::stopWatcher() {
+    bool released = true;
     if (watcher_) {
-        watcher_->Stop();
+        released = watcher_->Stop();
         watcher_.reset();
     }
     watcherCreated_ = false;
+    return released;
 }
 
 void TCustomComPort::DispatchEvents(TComEvents events) {
@@ -230,11 +249,11 @@ void TCustomComPort::DispatchEvents(TComEvents events) {
         if (events & (comEvent(evError) | comEvent(evRxChar))) {
             int count = 0;
             if (int e = device_->waiting(count))
-                throw EComPort(CError_ClearComFailed, e);
+                fail(CError_ClearComFailed, e);
         }
         if (events & (comEvent(evCTS) | comEvent(evDSR) | comEvent(evRLSD)))
             if (int e = device_->readModemStatus(lines))
-                throw EComPort(CError_ModemStatFailed, e);
+                fail(CError_ModemStatFailed, e);
     } catch (const EComPort&) {
         if (watcher_)
             watcher_->RequestEnd();
@@ -248,13 +267,13 @@ void TCustomComPort::DispatchEvents(TComEvents events) {
 int TCustomComPort::WaitingCount() {
     int count = 0;
     if (int e = device_->waiting(count))
-        throw EComPort(CError_ClearComFailed, e);
+        fail(CError_ClearComFailed, e);
     return count;
 }
 
 void TCustomComPort::PurgeQueues(bool input, bool output) {
     if (int e = device_->purge(input, output))
-        throw EComPort(CError_PurgeFailed, e);
+        fail(CError_PurgeFailed, e);
 }
 
 int TCustomComPort::SendText(const QByteArray& text) {
@@ -262,7 +281,7 @@ int TCustomComPort::SendText(const QByteArray& text) {
         return 0;
     int written = 0;
     if (int e = device_->write(text, written))
-        throw EComPort(CError_WriteFailed, e);
+        fail(CError_WriteFailed, e);
     return written;
 }
 
@@ -272,10 +291,10 @@ int TCustomComPort::TakeText(QByteArray& text, int count) {
         return 0;
     }
     if (int e = device_->read(text, count))
-        throw EComPort(CError_ReadFailed, e);
+        fail(CError_ReadFailed, e);
     int left = 0;
     if (int e = device_->waiting(left))
-        throw EComPort(CError_ClearComFailed, e);
+        fail(CError_ClearComFailed, e);
     return int(text.size());
 }
 

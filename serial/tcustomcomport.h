@@ -75,7 +75,9 @@ public:
     // --- operations ------------------------------------------------------------------
     // Opens the device and pushes all settings; no-op when open. Code 1 on failure.
     void Open();
-    // Stops the watcher and closes the device; no-op when closed.
+    // Stops the watcher and closes the device; no-op when closed. When the driver does
+    // not let the watcher go within the stop's limit, the port stays held by this
+    // process until it ends, the component is closed all the same, and code 24 follows.
     void Close();
     // Number of received bytes waiting (NUL bytes not counted when discarded). Code 10.
     int WaitingCount();
@@ -125,7 +127,8 @@ private:
     // Runs on the component's thread for a set of events handed over by the watcher.
     void DispatchEvents(TComEvents events);
     void startWatcher();
-    void stopWatcher();
+    // False when the driver keeps the watcher's wait (see TComThread::Stop).
+    bool stopWatcher();
 
     QString port_ = QStringLiteral("COM1");
     TBaudRate baudRate_ = br9600;

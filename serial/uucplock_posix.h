@@ -44,6 +44,9 @@ public:
     // Removes this process's lock files, each only while it still holds our process
     // id; nothing when there are none.
     void release();
+    // Leaves the lock files in place for as long as this process lives (a later
+    // search finds them stale once it has ended).
+    void keep() { files_.clear(); }
 
 private:
     std::vector<std::string> files_;

@@ -43,11 +43,13 @@ std::uint8_t effectByte(int interval, bool effect1, bool effect2, bool effect3, 
 }
 
 QString setAutomaticBrightness(SignLink& link) {
+    const OperationTiming timing;
     const QByteArray reply = exchange(link, kAutoCommand, kAutoPauseMs, kAutoReplyLength);
     return reply == kAutoCommand ? kAutoSet : kBrightnessNotSet;
 }
 
 QString setManualBrightness(SignLink& link, int level) {
+    const OperationTiming timing;
     // The level field holds one digit, an empty field counting as 0.
     const char digit = static_cast<char>('0' + std::clamp(level, 0, 9));
     const QByteArray command = QByteArrayLiteral("LM") + digit;
@@ -57,6 +59,7 @@ QString setManualBrightness(SignLink& link, int level) {
 }
 
 QString setEffect(SignLink& link, std::uint8_t effect) {
+    const OperationTiming timing;
     QByteArray command;
     command.append(kEffectCommand);
     command.append(static_cast<char>(effect));

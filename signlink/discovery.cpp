@@ -24,6 +24,7 @@ bool refusedForLackOfRights(const EComPort& e) {
 } // namespace
 
 PortSearch searchPorts(SignLink& link) {
+    const OperationTiming timing;
     TCustomComPort& port = link.port();
     PortSearch search;
     link.log(kSearchStart);
@@ -58,6 +59,7 @@ PortSearch searchPorts(SignLink& link) {
 }
 
 QString probeAllPorts(SignLink& link) {
+    const OperationTiming timing;
     return searchPorts(link).found;
 }
 
@@ -68,6 +70,7 @@ QString serialAccessHint(const PortSearch& search) {
 }
 
 void runDiscovery(SignLink& link, const DiscoveryView& view) {
+    const OperationTiming timing;
     const PortSearch search = searchPorts(link);
     const QString& found = search.found;
     if (found.isEmpty()) {

@@ -3,6 +3,8 @@
 
 #include "readback.h"
 
+#include "sessionend.h"
+
 #include <QtGlobal>
 
 namespace signlink {
@@ -95,6 +97,8 @@ PriceRow heldRow(const PanelReply& reply) {
 }
 
 WriteRecord writeSign(SignLink& link, PriceWriteView& view) {
+    const OperationTiming timing;
+    const sessionend::WriteHold hold; // frames on the line: the session end waits
     WriteRecord record;
     view.setProgress(0);
     view.setProgress(1);

@@ -90,6 +90,7 @@ QByteArray readCommand(char address) {
 }
 
 void readPanel(SignLink& link, char address) {
+    const OperationTiming timing;
     QByteArray& reply = link.replyBuffer();
     const QByteArray command = readCommand(address);
     bool matched = false;
@@ -121,6 +122,7 @@ void readPanel(SignLink& link, char address) {
 }
 
 SignContents readBackSign(SignLink& link, ReadBackView& view) {
+    const OperationTiming timing;
     SignContents contents;
     view.setProgress(0);
     view.setProgress(1);

@@ -1,5 +1,7 @@
 #include "signlink.h"
 
+#include "sessionend.h"
+
 #include <algorithm>
 
 namespace signlink {
@@ -80,11 +82,16 @@ void SignLink::setSearchDelay(int ms) {
 }
 
 void SignLink::log(const QString& line) const {
+    // Both run at every step, between frames: an ending session stops the operation there.
+    if (sessionend::ending())
+        throw sessionend::Ending{};
     if (log_)
         log_(line);
 }
 
 void SignLink::pumpMessages() const {
+    if (sessionend::ending())
+        throw sessionend::Ending{};
     if (pump_)
         pump_();
 }

@@ -37,6 +37,19 @@ QString signText(const QByteArray& bytes);
 // pushes them.
 void configureSignPort(TCustomComPort& port);
 
+// Holds what the pauses of a sign operation need from the system (on Windows a 1 ms
+// timer period) from the operation's start to its end, so that an idle program leaves
+// the system's timer alone. Every operation below holds one; they nest, and only the
+// outermost asks the system. Pauses outside any operation hold it for themselves.
+// Operations run on one thread.
+class OperationTiming {
+public:
+    OperationTiming();
+    ~OperationTiming();
+    OperationTiming(const OperationTiming&) = delete;
+    OperationTiming& operator=(const OperationTiming&) = delete;
+};
+
 // Parameters of one polled exchange.
 struct PolledExchange {
     QByteArray* target = nullptr;       // buffer that receives the preset and the reply

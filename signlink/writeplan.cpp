@@ -83,6 +83,7 @@ RowPlan planRow(const PanelReply& firstHalf, const PanelReply& secondHalf,
 
 WriteRecord writePlanned(SignLink& link, const SignContents& reported, RowRequests& requests,
                          PlannedFrameSending sending) {
+    const OperationTiming timing;
     PlannedRows rows(reported, requests, sending);
     WriteRecord record = writeSign(link, rows);
     rows.markUnchanged(record);
@@ -92,6 +93,7 @@ WriteRecord writePlanned(SignLink& link, const SignContents& reported, RowReques
 PlannedWrite writeAfterReading(SignLink& link, RowRequests& requests, const SignContents* latest,
                                const std::function<SignContents()>& readFirst, UnreadPanels unread,
                                PlannedFrameSending sending) {
+    const OperationTiming timing;
     PlannedWrite write;
     write.reported = latest != nullptr && latest->goodPanels() == 20 ? *latest : readFirst();
     const int good = write.reported.goodPanels();

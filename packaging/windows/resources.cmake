@@ -1,4 +1,5 @@
-# The Windows resources of a program: a version record and, optionally, the icon.
+# The Windows resources of a program: a version record, the application manifest
+# (program.manifest) and, optionally, the icon.
 #
 #   zemta_add_windows_resources(<target>
 #       DESCRIPTION <text>           FileDescription (UTF-8)
@@ -27,8 +28,10 @@ function(zemta_add_windows_resources target)
     set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
     configure_file(${ZEMTA_WINDOWS_PACKAGING_DIR}/versioninfo.rc.in ${rc} @ONLY)
     target_sources(${target} PRIVATE ${rc})
+    # windres tracks neither the manifest nor the icon: rebuild when they change.
+    set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS
+        ${ZEMTA_WINDOWS_PACKAGING_DIR}/program.manifest)
     if(arg_ICON)
-        # windres does not track the icon: rebuild the resource when it changes.
         set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS
             ${ZEMTA_WINDOWS_PACKAGING_DIR}/zemta-stela.ico)
     endif()

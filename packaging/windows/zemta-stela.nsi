@@ -12,7 +12,8 @@
 ;
 ; Exit codes of the setup program and the uninstaller (with /S they are the only word):
 ;   0 done, 1 cancelled, 2 failed (NSIS's own),
-;   3 the program is running (it holds the port and its files),
+;   3 the program is running (it holds the port and its files; silent: still running
+;     after 60 s, nothing replaced),
 ;   4 a newer version is installed (the setup program does not go back),
 ;   5 the installed version could not be removed before the upgrade.
 ;
@@ -35,8 +36,14 @@ ManifestSupportedOS all
 !define EXE "zemta-stela.exe"
 !define UNINSTALLER "uninstall.exe"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\ru.zemta.Stela"
-; Created by the running program (app/main.cpp).
+; Held by zemta-stela.exe and zemta-sign.exe while they run (signlink/runningmark.h).
 !define RUNNING_MUTEX "Global\ru.zemta.Stela"
+; Held by the setup program and the uninstaller while they work; neither program
+; starts meanwhile.
+!define SETUP_MUTEX "Global\ru.zemta.Stela.Setup"
+; How long a silent run waits for running programs to end, in seconds. The tests
+; shorten it through the environment variable ZEMTA_SETUP_RUNNING_WAIT.
+!define SILENT_RUNNING_WAIT 60
 !define ERROR_RUNNING 3
 !define ERROR_NEWER_INSTALLED 4
 !define ERROR_OLD_NOT_REMOVED 5
@@ -75,37 +82,64 @@ VIAddVersionKey /LANG=1049 "LegalCopyright" "© 2026 ${PUBLISHER}"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "Russian"
 
-; Leaves $0 at 1 while the program runs (its mutex exists), else at 0.
+; --- running programs -------------------------------------------------------------
+
+; Leaves $0 at 1 while one of the programs runs, else at 0. Only "no such mutex"
+; (error 2) means that none runs: a mutex that exists but cannot be opened (another
+; account's, without the right to it) counts as running.
 !macro IS_RUNNING
-    System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${RUNNING_MUTEX}") p .r0'
+    System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${RUNNING_MUTEX}") p .r0 ?e'
+    Pop $1
     ${If} $0 P<> 0
         System::Call 'kernel32::CloseHandle(p r0)'
         StrCpy $0 1
-    ${Else}
+    ${ElseIf} $1 = 2
         StrCpy $0 0
+    ${Else}
+        StrCpy $0 1
     ${EndIf}
 !macroend
 
-; Until the program has ended: asks the operator to close it (Retry/Cancel). Silent,
-; or on Cancel, the setup program ends with exit code 3.
+; Holds the setup mutex until the process ends, taken before looking for the programs,
+; so that a program starting meanwhile sees it and stops.
+!macro HOLD_SETUP_MUTEX
+    System::Call 'kernel32::CreateMutexW(p 0, i 0, w "${SETUP_MUTEX}") p .r0'
+!macroend
+
+; Until the programs have ended. Interactive: asks the operator to close them
+; (Retry/Cancel; Cancel ends with exit code 3). Silent: waits for them up to
+; SILENT_RUNNING_WAIT seconds, then ends with exit code 3, nothing replaced.
 !macro WAIT_UNTIL_CLOSED
+    ReadEnvStr $2 ZEMTA_SETUP_RUNNING_WAIT
+    ${If} $2 == ""
+        StrCpy $2 ${SILENT_RUNNING_WAIT}
+    ${EndIf}
+    IntOp $2 $2 * 2
     ${Do}
         !insertmacro IS_RUNNING
         ${IfThen} $0 = 0 ${|} ${ExitDo} ${|}
         ${If} ${Silent}
-            SetErrorLevel ${ERROR_RUNNING}
-            Quit
+            ${If} $2 <= 0
+                SetErrorLevel ${ERROR_RUNNING}
+                Quit
+            ${EndIf}
+            IntOp $2 $2 - 1
+            Sleep 500
+            ${Continue}
         ${EndIf}
-        ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Программа «${APP_NAME}» запущена: она держит COM-порт стелы и свои файлы.$\r$\n$\r$\nЗакройте её (кнопка «Выход из программы») и нажмите «Повтор»." IDRETRY`
+        ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Программа «${APP_NAME}» или zemta-sign.exe запущена: она держит COM-порт стелы и свои файлы.$\r$\n$\r$\nЗакройте её (кнопка «Выход из программы») или дождитесь окончания команды и нажмите «Повтор»." IDRETRY`
             SetErrorLevel ${ERROR_RUNNING}
             Quit
         ${EndIf}
     ${Loop}
 !macroend
 
+; --- end of running programs ------------------------------------------------------
+
 Function .onInit
     SetRegView 64
     SetShellVarContext all
+    !insertmacro HOLD_SETUP_MUTEX
     ; A newer version stays: going back is done by removing it first.
     ReadRegStr $1 HKLM "${UNINSTALL_KEY}" "DisplayVersion"
     ${If} $1 != ""
@@ -190,6 +224,8 @@ SectionEnd
 Function un.onInit
     SetRegView 64
     SetShellVarContext all
+    ; Run by the setup program for an upgrade, it shares the mutex the setup holds.
+    !insertmacro HOLD_SETUP_MUTEX
     !insertmacro WAIT_UNTIL_CLOSED
 FunctionEnd
 

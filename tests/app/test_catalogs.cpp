@@ -73,7 +73,7 @@ TEST_F(Catalogs, RussianLocaleTranslatesEveryPortErrorAndTheDialogCaptionsWhichF
     EXPECT_EQ(openError(), "Не удалось открыть COM-порт (код ошибки системы: 2)");
     EXPECT_EQ(QString::fromUtf8(EComPort(CError_StoreFailed).what()),
               "Не удалось сохранить настройки");
-    for (int code = CError_OpenFailed; code <= CError_RegError; ++code) {
+    for (int code = CError_OpenFailed; code <= CError_DriverHeld; ++code) {
         const QString text = QString::fromUtf8(EComPort(code, 5).what());
         EXPECT_FALSE(text.startsWith(QLatin1String(EComPort::CodeText(code))))
             << text.toStdString();

@@ -4,6 +4,7 @@
 
 #include "appinfo.h"
 #include "ecomport.h"
+#include "sessionend.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -35,6 +36,8 @@ TEST(ErrorReport, GuardReportsEveryKindOfFailureOnceAndGoesOn) {
     EXPECT_FALSE(errorreport::runGuarded([] { throw std::runtime_error("boom"); }));
     EXPECT_FALSE(errorreport::runGuarded([] { throw 42; }));
     EXPECT_TRUE(errorreport::runGuarded([] {}));
+    // An operation stopped by the session's end shows nothing: nobody is left to read it.
+    EXPECT_FALSE(errorreport::runGuarded([] { throw sessionend::Ending{}; }));
 
     ASSERT_EQ(messages.shown.size(), 3u);
     EXPECT_EQ(messages.errors()[0], "Failed to store settings.");
