@@ -11,15 +11,6 @@
 
 namespace {
 
-// ZEMTA_JOURNAL names `path` for the object's lifetime.
-struct JournalAt {
-    explicit JournalAt(const QString& path) : previous(qgetenv("ZEMTA_JOURNAL")) {
-        qputenv("ZEMTA_JOURNAL", path.toLocal8Bit());
-    }
-    ~JournalAt() { qputenv("ZEMTA_JOURNAL", previous); }
-    QByteArray previous;
-};
-
 journal::JournalContents contentsOf(const QString& path) {
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::ReadOnly));
@@ -36,7 +27,7 @@ std::vector<QString> eventsOf(const journal::JournalContents& contents) {
 TEST(WindowJournal, RecordsReadsThatFindSomethingNewWritesAndBrightness) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("journal.jsonl"));
-    JournalAt journalAt(path);
+    ScopedEnv journalAt("ZEMTA_JOURNAL", path);
     PtyPorts ports;
     signsim::SimOptions options;
     options.panels['2'] = options.panels['B'] = {"459", '3', 2};
@@ -75,7 +66,7 @@ TEST(WindowJournal, RecordsReadsThatFindSomethingNewWritesAndBrightness) {
 TEST(WindowJournal, AJournalThatCannotBeWrittenIsToldOnceAndStopsNothing) {
     QTemporaryDir dir;
     const QString path = dir.path(); // a folder: no file can be appended to
-    JournalAt journalAt(path);
+    ScopedEnv journalAt("ZEMTA_JOURNAL", path);
     PtyPorts ports;
     auto& sign = ports.addSign(3);
     MessageRecorder messages;

@@ -293,7 +293,7 @@ TEST(JournalWindowDamage, SaysWhatIsWrongAndWhere) {
 TEST(JournalWindowOpen, MainWindowWritesWhileItIsOpenAndItShowsEachRecord) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("journal.jsonl"));
-    qputenv("ZEMTA_JOURNAL", path.toLocal8Bit());
+    ScopedEnv journalAt("ZEMTA_JOURNAL", path);
     PtyPorts ports;
     signsim::SimOptions options;
     options.panels['0'] = {"459", '3', 0};
@@ -344,7 +344,6 @@ TEST(JournalWindowOpen, MainWindowWritesWhileItIsOpenAndItShowsEachRecord) {
     click(form, "JournalButton");
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(form.findChildren<JournalWindow*>().size(), 1);
-    qunsetenv("ZEMTA_JOURNAL");
 }
 
 } // namespace
