@@ -321,6 +321,7 @@ TEST(ZemtaSign, WriteJsonGivesEveryPanelsBeforePlanAfterAndVerdict) {
     EXPECT_EQ(halfOf(object, 10, true)["verdict"], "no_reply");
     EXPECT_EQ(halfOf(object, 4, false)["verdict"], "left_out");
     EXPECT_EQ(halfOf(object, 5, false)["verdict"], "unchanged");
+    EXPECT_EQ(halfOf(object, 1, true)["verdict"], "unchanged"); // replies on 0x30, frames on 0x00
     EXPECT_EQ(object["problems"], QJsonArray{"ряд 10, вторая половина: нет ответа"});
 }
 
