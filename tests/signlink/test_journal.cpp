@@ -248,24 +248,6 @@ const Case kCases[] = {
              ++perWriter[record.text("port")];
          EXPECT_EQ(perWriter, (std::map<QString, int>{{"P0", 150}, {"P1", 150}, {"P2", 150}, {"P3", 150}}));
      }},
-    {"a torn last line is skipped and counted; the next record starts a line of its own",
-     [](Scene& s) {
-         s.journal->command(kBrightness, "COM3", "LA", true, "a");
-         s.journal->command(kBrightness, "COM3", "LA", true, "b");
-         s.appendRaw("{\"time\":\"2026-12-09T08:0"); // a write cut short
-         EXPECT_EQ(parseJournal(s.data()).tornLines, std::vector<int>{3});
-         s.journal->command(kEffect, "COM3", "q\x05", true, "c");
-     },
-     {kBrightness, kBrightness, kEffect}, {3}, 0, {}, {}},
-    {"an edited line breaks the chain at the line after it",
-     [](Scene& s) {
-         for (const char* answer : {"a", "b", "c", "d"})
-             s.journal->command(kBrightness, "COM3", "LA", true, answer);
-         QByteArray data = s.data();
-         data.replace("\"answer\":\"b\"", "\"answer\":\"B\"");
-         s.replaceData(data);
-     },
-     std::vector<QString>(4, kBrightness), {}, 3, {}, {}},
     {"a deleted first line breaks the chain at the new first line",
      [](Scene& s) {
          for (const char* answer : {"a", "b", "c"})
@@ -371,10 +353,6 @@ INSTANTIATE_TEST_SUITE_P(Journal, JournalCases, ::testing::ValuesIn(kCases),
                              return "case" + std::to_string(info.index);
                          });
 
-} // namespace
-
-namespace {
-
 TEST(JournalLine, IsARecordOnlyWhenItIsWholeJsonWithTimeAndEvent) {
     struct Line {
         QByteArray text;
@@ -415,10 +393,6 @@ TEST(JournalLine, KeepsThePanelBytesAsWritten) {
     EXPECT_FALSE(states.at(panelIndex(1, true)));
     EXPECT_EQ(states.at(panelIndex(10, true)), QByteArray("469932"));
 }
-
-} // namespace
-
-namespace {
 
 TEST(JournalLine, EveryCutOfARecordIsNoRecord) {
     QTemporaryDir dir;
