@@ -2,20 +2,14 @@
 // leave there, and the one box for a journal that cannot be written.
 #include "windowtesting.h"
 
+#include "filebytes.h"
 #include "journal.h"
 #include "ptyfixture.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
-
-journal::JournalContents contentsOf(const QString& path) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-    return journal::parseJournal(file.readAll());
-}
 
 std::vector<QString> eventsOf(const journal::JournalContents& contents) {
     std::vector<QString> events;
@@ -44,7 +38,7 @@ TEST(WindowJournal, RecordsReadsThatFindSomethingNewWritesAndBrightness) {
     click(form, "Button6");
     ASSERT_EQ(sign.panel('B').price, "469");
 
-    const journal::JournalContents contents = contentsOf(path);
+    const journal::JournalContents contents = journal::parseJournal(fileBytes(path));
     EXPECT_EQ(eventsOf(contents),
               (std::vector<QString>{journal::kObserved, journal::kWriteStarted, journal::kWrite,
                                     journal::kBrightness}));

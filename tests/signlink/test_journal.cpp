@@ -1,6 +1,7 @@
 // The price journal, case by case: what a write, a read, a crash, two writers at once, a
 // torn line, an edited line and an unwritable file leave in it, and what the journal
 // answers about a moment. Writes run against a simulated sign on a pseudo-terminal.
+#include "filebytes.h"
 #include "journal.h"
 #include "journalops.h"
 #include "ptyfixture.h"
@@ -41,16 +42,6 @@ struct Scene {
     QByteArray data() const {
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    void appendRaw(const QByteArray& bytes) const {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::Append));
-        file.write(bytes);
-    }
-    void replaceData(const QByteArray& bytes) const {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
     }
     // A moment between two records (their times have milliseconds).
     void mark(const QString& name) {
@@ -253,7 +244,7 @@ const Case kCases[] = {
          for (const char* answer : {"a", "b", "c"})
              s.journal->command(kBrightness, "COM3", "LA", true, answer);
          const QByteArray data = s.data();
-         s.replaceData(data.mid(data.indexOf('\n') + 1));
+         putFileBytes(s.path, data.mid(data.indexOf('\n') + 1));
      },
      std::vector<QString>(2, kBrightness), {}, 1, {}, {}},
     {"an unwritable journal stops no write and is told once, with its path",
@@ -399,9 +390,7 @@ TEST(JournalLine, EveryCutOfARecordIsNoRecord) {
     const QString path = dir.filePath(QStringLiteral("journal.jsonl"));
     Journal journal(path, Context{"zemta-stela", "1", "АЗС-12", "оператор"});
     journal.observe("COM3", sign({{'2', {"4\x01" "9", '3', 2}}, {'0', {"---", '0', 0}}}));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray line = file.readAll().chopped(1);
+    const QByteArray line = fileBytes(path).chopped(1);
     ASSERT_TRUE(parseRecord(line, 1));
     for (qsizetype cut = 0; cut < line.size(); ++cut)
         EXPECT_FALSE(parseRecord(line.left(cut), 1)) << cut;
