@@ -2,29 +2,14 @@
 // leave there, and the one box for a journal that cannot be written.
 #include "windowtesting.h"
 
+#include "filebytes.h"
 #include "journal.h"
 #include "ptyfixture.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
-
-// ZEMTA_JOURNAL names `path` for the object's lifetime.
-struct JournalAt {
-    explicit JournalAt(const QString& path) : previous(qgetenv("ZEMTA_JOURNAL")) {
-        qputenv("ZEMTA_JOURNAL", path.toLocal8Bit());
-    }
-    ~JournalAt() { qputenv("ZEMTA_JOURNAL", previous); }
-    QByteArray previous;
-};
-
-journal::JournalContents contentsOf(const QString& path) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-    return journal::parseJournal(file.readAll());
-}
 
 std::vector<QString> eventsOf(const journal::JournalContents& contents) {
     std::vector<QString> events;
@@ -36,7 +21,7 @@ std::vector<QString> eventsOf(const journal::JournalContents& contents) {
 TEST(WindowJournal, RecordsReadsThatFindSomethingNewWritesAndBrightness) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("journal.jsonl"));
-    JournalAt journalAt(path);
+    ScopedEnv journalAt("ZEMTA_JOURNAL", path);
     PtyPorts ports;
     signsim::SimOptions options;
     options.panels['2'] = options.panels['B'] = {"459", '3', 2};
@@ -53,7 +38,7 @@ TEST(WindowJournal, RecordsReadsThatFindSomethingNewWritesAndBrightness) {
     click(form, "Button6");
     ASSERT_EQ(sign.panel('B').price, "469");
 
-    const journal::JournalContents contents = contentsOf(path);
+    const journal::JournalContents contents = journal::parseJournal(fileBytes(path));
     EXPECT_EQ(eventsOf(contents),
               (std::vector<QString>{journal::kObserved, journal::kWriteStarted, journal::kWrite,
                                     journal::kBrightness}));
@@ -75,7 +60,7 @@ TEST(WindowJournal, RecordsReadsThatFindSomethingNewWritesAndBrightness) {
 TEST(WindowJournal, AJournalThatCannotBeWrittenIsToldOnceAndStopsNothing) {
     QTemporaryDir dir;
     const QString path = dir.path(); // a folder: no file can be appended to
-    JournalAt journalAt(path);
+    ScopedEnv journalAt("ZEMTA_JOURNAL", path);
     PtyPorts ports;
     auto& sign = ports.addSign(3);
     MessageRecorder messages;

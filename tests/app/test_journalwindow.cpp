@@ -3,6 +3,7 @@
 // open while the main window writes to a simulated sign.
 #include "windowtesting.h"
 
+#include "filebytes.h"
 #include "journal.h"
 #include "journalsample.h"
 #include "journalwindow.h"
@@ -13,7 +14,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
-#include <QFile>
 #include <QLabel>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -30,17 +30,6 @@ journalsample::Options sampleOptions(int count) {
     options.first = midnight.toOffsetFromUtc(midnight.offsetFromUtc());
     options.stepSeconds = 288;
     return options;
-}
-
-void writeFile(const QString& path, const QByteArray& data) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(data), data.size());
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Runs the event loop for `ms` milliseconds, or until `done` quits it.
@@ -91,7 +80,7 @@ protected:
     static void SetUpTestSuite() {
         dir = new QTemporaryDir;
         path = dir->filePath(QStringLiteral("journal.jsonl"));
-        writeFile(path, journalsample::make(sampleOptions(kCount)));
+        putFileBytes(path, journalsample::make(sampleOptions(kCount)));
     }
     static void TearDownTestSuite() { delete dir; }
 
@@ -214,8 +203,8 @@ TEST_F(BigJournal, ExportWritesWhatZemtaSignWritesForTheSameDays) {
     ASSERT_TRUE(cli.waitForFinished(60000));
     ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
 
-    const QByteArray bytes = readFile(mine);
-    EXPECT_EQ(bytes, readFile(theirs));
+    const QByteArray bytes = fileBytes(mine);
+    EXPECT_EQ(bytes, fileBytes(theirs));
     EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
     EXPECT_EQ(bytes.count("\r\n"), 1 + 2 * 300);
     EXPECT_TRUE(bytes.contains("2026-03-02 23:55:12;azs-17;operator;zemta-stela;1.0.0;COM3;effect;"))
@@ -223,7 +212,7 @@ TEST_F(BigJournal, ExportWritesWhatZemtaSignWritesForTheSameDays) {
 
     control<QCheckBox>(window, "pricesOnly")->setChecked(true);
     ASSERT_TRUE(window.exportCsv(mine, error)) << error.toStdString();
-    const QByteArray prices = readFile(mine);
+    const QByteArray prices = fileBytes(mine);
     EXPECT_EQ(prices.count("\r\n"), 1 + 2 * 180);
     EXPECT_FALSE(prices.contains(";brightness;"));
     EXPECT_FALSE(prices.contains(";effect;"));
@@ -276,7 +265,7 @@ TEST(JournalWindowDamage, SaysWhatIsWrongAndWhere) {
     const QString path = dir.filePath(QStringLiteral("journal.jsonl"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        writeFile(path, c.data);
+        putFileBytes(path, c.data);
         JournalWindow window(path);
         window.show();
         ASSERT_TRUE(settle(window));
@@ -293,7 +282,7 @@ TEST(JournalWindowDamage, SaysWhatIsWrongAndWhere) {
 TEST(JournalWindowOpen, MainWindowWritesWhileItIsOpenAndItShowsEachRecord) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("journal.jsonl"));
-    qputenv("ZEMTA_JOURNAL", path.toLocal8Bit());
+    ScopedEnv journalAt("ZEMTA_JOURNAL", path);
     PtyPorts ports;
     signsim::SimOptions options;
     options.panels['0'] = {"459", '3', 0};
@@ -344,7 +333,6 @@ TEST(JournalWindowOpen, MainWindowWritesWhileItIsOpenAndItShowsEachRecord) {
     click(form, "JournalButton");
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(form.findChildren<JournalWindow*>().size(), 1);
-    qunsetenv("ZEMTA_JOURNAL");
 }
 
 } // namespace

@@ -442,30 +442,6 @@ TEST_F(PortSetup, AStoreThatCannotBeWrittenIsReportedWithThePortOpenOnTheChosenP
     EXPECT_FALSE(form_->ComPort->Connected());
 }
 
-// The setup button sets the six values of its own key and keeps every other byte of
-// the store, here another program's value in CP1251 ("АЗС №12") before its key.
-TEST_F(PortSetup, OKKeepsAnotherProgramsCp1251ValueByteForByte) {
-    const QByteArray other = "Windows Registry Editor Version 5.00\r\n\r\n"
-                             "[HKEY_CURRENT_USER\\Software\\Other]\r\n"
-                             "\"Name\"=\"\xC0\xC7\xD1 \xB9"
-                             "12\"\r\n\r\n";
-    ASSERT_TRUE(QDir(config_.path()).mkpath("zemta"));
-    {
-        QFile store(storePath());
-        ASSERT_TRUE(store.open(QIODevice::WriteOnly));
-        store.write(other + "[HKEY_LOCAL_MACHINE\\Software\\ZEMTA\\ComPort]\r\n"
-                            "\"Port\"=\"COM1\"\r\n\"BaudRate\"=\"9600\"\r\n\r\n");
-    }
-
-    EXPECT_TRUE(runSetup([](TComSetupFrm& dialog) { dialog.Button1->click(); }));
-
-    EXPECT_TRUE(messages_.shown.empty());
-    EXPECT_EQ(fileContent(storePath()),
-              other + "[HKEY_LOCAL_MACHINE\\Software\\ZEMTA\\ComPort]\r\n"
-                      "\"Port\"=\"COM3\"\r\n\"BaudRate\"=\"19200\"\r\n\"StopBits\"=\"1\"\r\n"
-                      "\"DataBits\"=\"8\"\r\n\"Parity\"=\"None\"\r\n\"FlowControl\"=\"None\"\r\n\r\n");
-}
-
 TEST_F(PortSetup, NoSerialPortsAtAllIsARegistryErrorWithoutTheDialog) {
     ports_.remove(3);
 

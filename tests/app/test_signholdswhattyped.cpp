@@ -6,6 +6,7 @@
 #include "windowtesting.h"
 
 #include "ptyfixture.h"
+#include "signcases.h"
 #include "tcomcombobox.h"
 #include "tcomsetupfrm.h"
 
@@ -23,33 +24,7 @@ namespace {
 
 using signsim::PanelContent;
 using signsim::SimOptions;
-
-// Every panel its own price, grade and flag bits; flag bytes as a write sends them (row 1
-// the bits alone, rows 2..10 above "0"), so a panel written back unchanged keeps its bytes.
-SimOptions distinctSign(int firstPrice, int gradeShift) {
-    SimOptions options;
-    int k = 0;
-    for (const char address : signsim::kPanelAddresses) {
-        const int row = (address & 0x0F) + 1;
-        options.panels[address] = {std::to_string(firstPrice + 11 * k),
-                                   char('1' + (k + gradeShift) % 5),
-                                   std::uint8_t((row == 1 ? 0x00 : 0x30) + k % 4)};
-        ++k;
-    }
-    return options;
-}
-
-// Grade and flag bytes a frame cannot carry: row 6's first half reports grade "7" and flag
-// byte 0x34, row 7's second half 0x37. Flags are echoed as stored, so none may be 0x00.
-SimOptions oddAttributes() {
-    SimOptions options = distinctSign(300, 0);
-    options.rawFlagEcho = true;
-    for (const char address : {'0', '@'})
-        options.panels[address].flags |= 0x01;
-    options.panels['5'] = {"355", '7', 0x34};
-    options.panels['F'] = {"476", '3', 0x37};
-    return options;
-}
+using namespace signcases;
 
 // A click in the middle of a control: the focus it gives (a synthetic press gives none by
 // itself), then the left button pressed and released.
@@ -127,20 +102,6 @@ TEST_P(SignHoldsWhatWasTyped, EveryPanelHoldsWhatWasTypedOrWhatItHeldOrTheBoxNam
 }
 
 const QString kNotTaken = QStringLiteral("Стела не приняла цены:\n");
-
-// A panel of `options` with another price.
-PanelContent priced(const SimOptions& options, char address, const char* price) {
-    PanelContent panel = options.panels.at(address);
-    panel.price = price;
-    return panel;
-}
-
-SimOptions lateRowThree() {
-    SimOptions options = distinctSign(300, 0);
-    options.faults.panels = {'2'};
-    options.faults.replyDelayMs = 220; // longer than one cycle at the read delay of 50 ms
-    return options;
-}
 
 SimOptions rowThreeUnread() {
     SimOptions options = distinctSign(300, 0);

@@ -1,9 +1,9 @@
 // zemta-sign and the price journal, end to end: the records of its commands, and what
 // `zemta-sign journal` prints from them.
+#include "filebytes.h"
 #include "ptyfixture.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -82,9 +82,8 @@ TEST(ZemtaSignJournal, RecordsItsCommandsAndAnswersForAMoment) {
     EXPECT_TRUE(never.out.contains("\n  3  нет записи       нет записи")) << never.out.toStdString();
 
     EXPECT_EQ(run({"journal", "--journal", file, "--check"}).out, "цепочка цела: строк 5\n");
-    QFile stored(file);
-    ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
-    const QByteArray data = stored.readAll();
+    const QByteArray data = fileBytes(file);
+    ASSERT_FALSE(data.isEmpty());
     EXPECT_EQ(run({"journal", "--journal", file, "--json"}).out.toLatin1(), data);
     EXPECT_EQ(run({"journal", "--journal", file, "--json", "--since", moment()}).out, "");
 }
@@ -96,21 +95,13 @@ TEST(ZemtaSignJournal, WritesCsvForExcelAndNamesTheFirstBrokenLine) {
         run({"--journal", file, "brightness", "--port", "COM9", QString::number(i)});
     const QString csv = dir.filePath(QStringLiteral("журнал.csv"));
     EXPECT_EQ(run({"journal", "--journal", file, "--csv", csv}).exitCode, 0);
-    QFile written(csv);
-    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    const QByteArray bytes = written.readAll();
+    const QByteArray bytes = fileBytes(csv);
     EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF" "Время;Компьютер;Пользователь;Программа;Версия;Порт;Событие;Описание\r\n"));
     EXPECT_EQ(bytes.count("\r\n"), 4);
     EXPECT_EQ(bytes.count('\n'), 4);
     EXPECT_TRUE(QString::fromUtf8(bytes).contains(";COM9;brightness;яркость ручная: 2 — не выполнено: "));
 
-    QFile stored(file);
-    ASSERT_TRUE(stored.open(QIODevice::ReadWrite));
-    QByteArray data = stored.readAll();
-    data.replace("4c4d31", "4c4d39"); // line 2: "LM1" made "LM9"
-    stored.resize(0);
-    stored.write(data);
-    stored.close();
+    putFileBytes(file, fileBytes(file).replace("4c4d31", "4c4d39")); // line 2: "LM1" made "LM9"
     const Result check = run({"journal", "--journal", file, "--check"});
     EXPECT_EQ(check.exitCode, 1);
     EXPECT_TRUE(check.err.startsWith("цепочка нарушена в строке 3")) << check.err.toStdString();

@@ -1,6 +1,7 @@
 // zemta-sign end to end: the built tool against simulated signs on pseudo-terminals
 // named COMn in a temporary port directory (ZEMTA_COM_DIR, inherited by the tool).
 #include "ptyfixture.h"
+#include "signcases.h"
 #include "tcustomcomport.h"
 
 #include <QCoreApplication>
@@ -16,8 +17,6 @@
 #include <map>
 
 #include <gtest/gtest.h>
-
-#include <algorithm>
 
 #include <fcntl.h>
 #include <pty.h>
@@ -322,6 +321,7 @@ TEST(ZemtaSign, WriteJsonGivesEveryPanelsBeforePlanAfterAndVerdict) {
     EXPECT_EQ(halfOf(object, 10, true)["verdict"], "no_reply");
     EXPECT_EQ(halfOf(object, 4, false)["verdict"], "left_out");
     EXPECT_EQ(halfOf(object, 5, false)["verdict"], "unchanged");
+    EXPECT_EQ(halfOf(object, 1, true)["verdict"], "unchanged"); // replies on 0x30, frames on 0x00
     EXPECT_EQ(object["problems"], QJsonArray{"ряд 10, вторая половина: нет ответа"});
 }
 
@@ -584,19 +584,7 @@ TEST(ZemtaSign, StopSignalEndsTheOperationWithThePortClosed) {
 
 // --- what the sign says is not misread, what it holds is not overwritten ---------------
 
-// Every panel its own price; flag bytes as a write sends them (row 1 the bits alone, rows
-// 2..10 above "0"), so a panel written back unchanged keeps its bytes.
-signsim::SimOptions distinctSign() {
-    signsim::SimOptions options;
-    int k = 0;
-    for (const char address : signsim::kPanelAddresses) {
-        const int base = address == '0' || address == '@' ? 0x00 : 0x30;
-        options.panels[address] = {std::to_string(300 + 11 * k), char('1' + k % 5),
-                                   std::uint8_t(base + k % 4)};
-        ++k;
-    }
-    return options;
-}
+using namespace signcases;
 
 struct SignCase {
     const char* name;
@@ -639,38 +627,12 @@ TEST_P(SignNotMisread, EveryPanelHoldsWhatWasAskedOrWhatItHeldOrStandardErrorNam
     }
 }
 
-// Row 3's first half answers 220 ms late: after its cycle, while the next one waits.
-signsim::SimOptions lateRowThree() {
-    signsim::SimOptions options = distinctSign();
-    options.faults.panels = {'2'};
-    options.faults.replyDelayMs = 220;
-    return options;
-}
-
 // Row 3's first half names panel "7" in every reply.
 signsim::SimOptions rowThreeNamesAnother() {
     signsim::SimOptions options = distinctSign();
     options.faults.panels = {'2'};
     options.faults.replyAddress = '7';
     return options;
-}
-
-// Bytes a frame cannot carry: row 6's first half grade "7" and flags 0x34, row 7's second
-// half flags 0x37. Flags are echoed as stored, so none may be 0x00 (a NUL the port drops).
-signsim::SimOptions oddAttributes() {
-    signsim::SimOptions options = distinctSign();
-    options.rawFlagEcho = true;
-    for (const char address : {'0', '@'})
-        options.panels[address].flags |= 0x01;
-    options.panels['5'] = {"355", '7', 0x34};
-    options.panels['F'] = {"476", '3', 0x37};
-    return options;
-}
-
-PanelContent priced(const signsim::SimOptions& options, char address, const char* price) {
-    PanelContent panel = options.panels.at(address);
-    panel.price = price;
-    return panel;
 }
 
 // clang-format off

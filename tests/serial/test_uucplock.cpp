@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <cerrno>
 #include <chrono>
 #include <string>
 #include <sched.h>
@@ -119,13 +118,4 @@ TEST(UucpLock, ReleaseRemovesOnlyALockHoldingOurProcessId) {
     writeFile(lockPath, lockText(::getppid()));
     lock.release();
     EXPECT_EQ(readAll(lockPath), lockText(::getppid()));
-
-    // A live lock is respected; once its process is gone, the stale lock is replaced.
-    uucplock::DeviceLock second;
-    EXPECT_EQ(second.acquire(kDevice, {folder}), EBUSY);
-    writeFile(lockPath, lockText(kGone));
-    ASSERT_EQ(second.acquire(kDevice, {folder}), 0);
-    EXPECT_EQ(readAll(lockPath), lockText(::getpid()));
-    second.release();
-    EXPECT_FALSE(QFile::exists(QString::fromStdString(lockPath)));
 }

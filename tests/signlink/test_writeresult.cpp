@@ -88,35 +88,4 @@ TEST(WriteResult, EachPanelsVerdictFollowsWhatWasSentAndWhatTheReadBackFound) {
     }
 }
 
-TEST(WriteResult, RefusedWriteAndDryRunSendNothingAndSayWhatWouldHaveBeenSent) {
-    SignContents reported = signHolding(kHeld);
-    reported.panel(10, true) = {kBlankReply};
-    PlannedFrames plan;
-    for (int row = 1; row <= 10; ++row)
-        for (bool second : {false, true})
-            plan.at((second ? 10 : 0) + row - 1) =
-                buildWriteFrame(row, second, row == 3 ? kAsked : kHeld);
-
-    PlannedWrite refused;
-    refused.reported = reported;
-    const WriteOutcome write = writeOutcome("COM3", refused, plan, nullptr, {});
-    EXPECT_FALSE(write.dryRun);
-    EXPECT_FALSE(write.changed);
-    EXPECT_EQ(write.panel(10, true).verdict, PanelVerdict::NoReply);
-    EXPECT_EQ(write.panel(3, false).verdict, PanelVerdict::LeftOut);
-    EXPECT_EQ(write.panel(1, false).verdict, PanelVerdict::Unchanged); // row 1: base 0x00
-    EXPECT_EQ(write.problems, QStringList{"ряд 10, вторая половина: нет ответа"});
-
-    reported.panel(10, true) = reply(kHeld, 10);
-    const WriteOutcome dry = dryRunOutcome("COM3", reported, plan, false);
-    EXPECT_TRUE(dry.dryRun);
-    EXPECT_TRUE(dry.changed);
-    EXPECT_EQ(dry.panel(3, true).verdict, PanelVerdict::WouldWrite);
-    EXPECT_EQ(dry.panel(3, true).planned, plan.at(12));
-    EXPECT_FALSE(dry.panel(3, true).after.has_value());
-    EXPECT_EQ(dry.panel(10, true).verdict, PanelVerdict::Unchanged);
-    EXPECT_EQ(verdictWord(PanelVerdict::WouldWrite), "would_write");
-    EXPECT_EQ(verdictWord(PanelVerdict::NotTaken), "not_taken");
-}
-
 } // namespace
