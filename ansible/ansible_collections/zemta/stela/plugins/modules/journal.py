@@ -39,11 +39,6 @@ options:
       - Another journal file on the station (C(zemta-sign --journal)); by default the
         station's own.
     type: str
-  executable:
-    description:
-      - The zemta-sign program on the station; C(zemta-sign) on Linux and
-        C(C:\Program Files\ZEMTA\Stela\zemta-sign.exe) on Windows by default.
-    type: str
 attributes:
   check_mode:
     description: Reads the journal in check mode as well.
@@ -51,9 +46,8 @@ attributes:
   diff_mode:
     description: Changes nothing, so there is no diff.
     support: none
-  platform:
-    description: Runs on Linux stations and on Windows 10/11 stations.
-    platforms: [posix, windows]
+extends_documentation_fragment:
+  - zemta.stela.zemta_sign
 seealso:
   - module: zemta.stela.prices
   - module: zemta.stela.sign_info

@@ -38,19 +38,6 @@ options:
     type: list
     elements: int
     default: []
-  port:
-    description:
-      - The sign's port on the station, C(COM1) ... C(COM255) or a device path.
-      - Pin it for every host in the inventory. Without it zemta-sign searches every
-        COM port of the station, sending its probe to each, a fiscal printer's included.
-    type: str
-  executable:
-    description:
-      - The zemta-sign program on the station.
-      - Defaults to C(zemta-sign) (looked up in C(PATH)) on Linux, and to
-        C(C:\Program Files\ZEMTA\Stela\zemta-sign.exe), where the installer puts
-        it, on Windows.
-    type: str
 attributes:
   check_mode:
     description: Runs C(zemta-sign write --dry-run --json), which reads the sign and
@@ -60,14 +47,14 @@ attributes:
     description: Shows, for each row the write sends a frame to, the price in the first
       and second half before and after (in check mode, as the write would leave it).
     support: full
-  platform:
-    description: Runs on Linux stations and on Windows 10/11 stations.
-    platforms: [posix, windows]
 notes:
   - C(changed) is true only when a frame was sent to the sign.
   - On Linux the user Ansible connects as must be in the group C(dialout).
   - While the window C(zemta-stela) holds the port the task fails with the tool's
     message, which names the window (zemta-sign exit status 3).
+extends_documentation_fragment:
+  - zemta.stela.zemta_sign
+  - zemta.stela.zemta_sign.port
 seealso:
   - module: zemta.stela.sign_info
 author:

@@ -12,18 +12,7 @@ description:
   - A sign with a panel that gives no good reply fails the task for that station, with
     the tool's message; the panels it could read are still returned in C(result).
 version_added: 1.0.0
-options:
-  port:
-    description:
-      - The sign's port on the station, C(COM1) ... C(COM255) or a device path.
-      - Pin it for every host in the inventory; without it zemta-sign searches every COM
-        port of the station.
-    type: str
-  executable:
-    description:
-      - The zemta-sign program on the station; C(zemta-sign) on Linux and
-        C(C:\Program Files\ZEMTA\Stela\zemta-sign.exe) on Windows by default.
-    type: str
+options: {}
 attributes:
   check_mode:
     description: Reads the sign in check mode as well.
@@ -31,9 +20,9 @@ attributes:
   diff_mode:
     description: Changes nothing, so there is no diff.
     support: none
-  platform:
-    description: Runs on Linux stations and on Windows 10/11 stations.
-    platforms: [posix, windows]
+extends_documentation_fragment:
+  - zemta.stela.zemta_sign
+  - zemta.stela.zemta_sign.port
 seealso:
   - module: zemta.stela.prices
 author:
