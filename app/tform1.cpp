@@ -635,11 +635,7 @@ void TForm1::Button8Click() {
                     return signlink::writeOutcome(ComPort->Port(), write, {}, nullptr, notTaken);
                 }
                 const signlink::SignContents after = readBack();
-                // Also a panel whose grade or flags the write changed, though only its
-                // price was due to.
-                notTaken = signlink::mergeMismatches(
-                    signlink::checkWrite(*write.sent, after),
-                    signlink::changedAttributes(*write.sent, write.reported, after));
+                notTaken = signlink::checkWrittenSign(*write.sent, write.reported, after);
                 return signlink::writeOutcome(ComPort->Port(), write, {}, &after, notTaken);
             });
     }

@@ -273,10 +273,8 @@ int writeCommand(const Invocation& call, Session& session, Console& console) {
     }
     // Every panel is read back, not only those written: a script's only evidence.
     const SignContents after = readSign(session, console, QStringLiteral("Проверка"));
-    // Also a panel whose grade or flags the write changed, though only its price was due to.
-    const std::vector<signlink::PanelMismatch> notTaken = signlink::mergeMismatches(
-        signlink::checkWrite(*write.sent, after),
-        signlink::changedAttributes(*write.sent, before, after));
+    const std::vector<signlink::PanelMismatch> notTaken =
+        signlink::checkWrittenSign(*write.sent, before, after);
     const signlink::WriteOutcome outcome =
         signlink::writeOutcome(port, write, plan, &after, notTaken);
     journal::recordOutcome(session.journal, outcome);

@@ -140,6 +140,11 @@ std::vector<PanelMismatch> mergeMismatches(std::vector<PanelMismatch> mismatches
     return mismatches;
 }
 
+std::vector<PanelMismatch> checkWrittenSign(const WriteRecord& sent, const SignContents& before,
+                                            const SignContents& after) {
+    return mergeMismatches(checkWrite(sent, after), changedAttributes(sent, before, after));
+}
+
 std::vector<PanelMismatch> unreadPanels(const SignContents& found) {
     std::vector<PanelMismatch> unread;
     for (int row = 10; row >= 1; --row)

@@ -61,6 +61,12 @@ std::vector<PanelMismatch> changedAttributes(const WriteRecord& sent, const Sign
 std::vector<PanelMismatch> mergeMismatches(std::vector<PanelMismatch> mismatches,
                                            const std::vector<PanelMismatch>& more);
 
+// The check after a write, for the window and zemta-sign alike: checkWrite's panels, and
+// those whose grade or flags the write changed though only their price was due to
+// (changedAttributes), one entry per panel.
+std::vector<PanelMismatch> checkWrittenSign(const WriteRecord& sent, const SignContents& before,
+                                            const SignContents& after);
+
 // Every panel of `found` without a good reply, as "нет ответа", in checkWrite's order.
 std::vector<PanelMismatch> unreadPanels(const SignContents& found);
 
